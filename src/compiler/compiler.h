@@ -1,0 +1,84 @@
+// compiler.h: the second pass: expressions, statements, declarations, print,
+// labels, goto, gosub and the lookup tables.
+#pragma once
+
+#include "driver/tavomain.h"
+
+namespace tavo {
+
+// ---------------------------------------------------------------------------
+// expr.cpp: expressions.
+extern int pushop;       // long opcode chosen by the last name search
+extern int pusharg;      // operand found by it
+extern int parenCount;   // open parentheses of primary ( expressions
+
+int expr(int needval, int precedence);
+void pexpr();
+int pushval(int staged);
+int pushloop(int tok, int max, const int* arr);
+void pderef(int l, int tok);
+
+// ---------------------------------------------------------------------------
+// stmt.cpp: statements and blocks.
+extern int inif, inwhile, indo;    // open ifs, whiles, repeats
+extern int nestindex;              // open loops: next free loop-stack entry
+extern int hasreturn, retvoid;     // returns with and without a value
+// locals of the current function; full: "too many local variables (max 50)"
+extern int localids[NLOCAL];       // name-pool index; the slot is the index
+extern int nlocal;
+
+void decloc();
+void block();
+int stmt();
+
+// ---------------------------------------------------------------------------
+// decl.cpp: the top level.
+// global variables; full: "too many global variables (max 3000)"
+extern int globids[NGLOB];         // name-pool index
+extern int globoffs[NGLOB];        // data-memory address, from 1
+extern int globscalar[NGLOB];      // 1 scalar, 0 array
+extern int nglob;
+extern int curgloboffs;            // next free data-memory address
+// the program's functions; full: "too many functions (max 3000)"
+extern int funids[NFUN];           // name-pool index
+extern int funoffs[NFUN];          // code address
+extern int funargcnt[NFUN];        // argument count
+extern int nfun;
+// arguments of the current function; full: "too many arguments (max 50)"
+extern int argids[NARG];
+extern int narg;
+extern int infunc;                 // 1 inside a function body
+
+int parse();
+
+// ---------------------------------------------------------------------------
+// print.cpp
+void VM_Print();
+
+// ---------------------------------------------------------------------------
+// labels.cpp: labels, goto, gosub and lookups.
+// labels; full: "too many labels (max 50)"
+extern char* labelids[NLABELS];
+extern int labeladdr[NLABELS];
+extern int labelLine[NLABELS];
+extern int nlabel;
+// jumps to labels; full: "too many jumps to labels (max 50)"
+extern char* jumpids[NLABELS];
+extern int jumpaddr[NLABELS];
+extern int jumpLine[NLABELS];
+extern int njump;
+
+void declLocalLabel(int org);
+int findLocalLabel(const char* id);
+void declLocalJump(int patch);
+void resolveLocalJumps();
+void destroyLocalJumps();
+void destroyLocalLabels();
+void Gosub();
+void lookup8();
+void lookup16();
+int loadBytes2Codestream();
+
+void resetCompiler();
+
+}  // namespace tavo

@@ -1,0 +1,254 @@
+// driver.cpp: one compilation, from its starting values to its closed files.
+//
+// mainOrv runs the whole compilation in the current directory and returns
+// 0 whatever happened; the outcome is in the files it leaves, above all
+// "o.err". It runs once per load of the library: only the values of its
+// first step are reset, everything else starts from the load-time zero.
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <cstring>
+
+#include "codegen/codegen.h"
+#include "compiler/compiler.h"
+#include "directives/directives.h"
+#include "driver/tavomain.h"
+#include "front/front.h"
+#include "output/output.h"
+
+namespace tavo {
+
+int pass;
+int RESERVEDNAMES;
+int INHERENTNAMES;
+int LASTNAME;
+int SYSTEMCALLS;
+int hasMain;
+int codesize;
+int main_argcount;
+int main_hasret;
+int controlfile;
+std::FILE* src_fp;
+std::FILE* err_fp;
+std::FILE* list_fp;
+std::FILE* hex_fp;
+std::FILE* sym_fp;
+std::FILE* aux_fp;
+std::FILE* map_fp;
+std::FILE* bin_fp;
+char in_filename[FILENAMESIZE];
+char list_filename[FILENAMESIZE];
+char hex_filename[FILENAMESIZE];
+char sym_filename[FILENAMESIZE];
+char err_filename[FILENAMESIZE];
+char aux_filename[FILENAMESIZE];
+char map_filename[FILENAMESIZE];
+char bin_filename[FILENAMESIZE];
+char cntrl_filename[FILENAMESIZE];
+char fun_filename[FILENAMESIZE];
+char currentFunctionName[FUNCNAMESIZE];
+int thisline;
+
+// The reserved words in pool order: keyword token = KEYWORDBASE + index.
+static const char* const reservedWords[NRESERVED] = {
+    "if",     "else",     "endif",    "while",   "wend",     "repeat",  "until",
+    "forever", "endfunc", "return",   "break",   "continue", "byte",    "word",
+    "dword",  "var",      "object",   "func",    "inherit",  "platform", "include",
+    "constant", "optimize", "print",  "CONST",   "DATA",     "END",     "STACK",
+    "goto",   "gosub",    "endsub",   "lookup8", "lookup16"};
+
+// The module's built-in functions, numbered -1 to -9 in this order.
+struct Builtin {
+  const char* name;
+  int args;
+  int returns;
+};
+static const Builtin builtins[NBUILTINS] = {
+    {"serin", 0, 1}, {"putch", 1, 0},  {"serout", 1, 0},    {"setbaud", 1, 0}, {"to", 1, 0},
+    {"pause", 1, 0}, {"putnum", 2, 1}, {"translate", 4, 1}, {"putstr", 1, 1}};
+
+// Opens a file for reading. A directory cannot be read as a file, so it
+// counts as absent.
+std::FILE* openInput(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return nullptr;
+  return std::fopen(path, "rb");
+}
+
+void auxprintf(const char* fmt, ...) {
+  if (!aux_fp) return;
+  va_list ap;
+  va_start(ap, fmt);
+  std::vfprintf(aux_fp, fmt, ap);
+  va_end(ap);
+}
+
+// Step 1: the starting values of a compilation.
+static void startingValues() {
+  ecount = 0;
+  patchptr = 0;
+  origin = CODEOFFSET;
+  namecount = 0;
+  FunctionCount = 0;
+  macrosize = 0;
+  symtop = 0;
+  for (int& b : qhash) b = -1;
+}
+
+static void setFileNames() {
+  std::strcpy(in_filename, "o.src");
+  std::strcpy(list_filename, "o.lst");
+  std::strcpy(hex_filename, "o.hex");
+  std::strcpy(sym_filename, "o.sym");
+  std::strcpy(err_filename, "o.err");
+  std::strcpy(aux_filename, "o.aux");
+  std::strcpy(map_filename, "o.map");
+  std::strcpy(bin_filename, "o.bin");
+  std::strcpy(cntrl_filename, "dev.tvo");
+  std::strcpy(fun_filename, "o.fun");
+}
+
+static void closeStream(std::FILE*& fp) {
+  if (fp) std::fclose(fp);
+  fp = nullptr;
+}
+
+// Step 18: every open stream, in this order.
+static void closeAll() {
+  closeStream(src_fp);
+  closeStream(err_fp);
+  closeStream(list_fp);
+  closeStream(sym_fp);
+  closeStream(hex_fp);
+  closeStream(aux_fp);
+  closeStream(map_fp);
+  closeStream(bin_fp);
+}
+
+// Creates one output file; on failure reports why and returns 0.
+static int create(std::FILE*& fp, const char* path, const char* mode, const char* why, int code) {
+  fp = std::fopen(path, mode);
+  if (fp) return 1;
+  fatal_error(why, code);
+  return 0;
+}
+
+// Steps 3 to 7: the files, in their order. Returns 0 when the compilation
+// cannot go on.
+static int openFiles() {
+  err_fp = std::fopen(err_filename, "wb");
+  if (!err_fp) return 0;
+  src_fp = openInput(in_filename);
+  if (!src_fp) {
+    fatal_error("Can't open source file o.src", 2);
+    return 0;
+  }
+  std::FILE* control = openInput(cntrl_filename);
+  controlfile = control != nullptr;
+  if (control) std::fclose(control);
+  if (controlfile) {
+    if (!create(list_fp, list_filename, "wb", "Can't create listing file", 3)) return 0;
+    if (!create(hex_fp, hex_filename, "wb", "Can't create hex file", 4)) return 0;
+  }
+  return create(sym_fp, sym_filename, "wb", "Can't create symbol file", 5) &&
+         create(aux_fp, aux_filename, "wb", "Can't create aux file", 6) &&
+         create(map_fp, map_filename, "wb", "Can't create map file", 7) &&
+         create(bin_fp, bin_filename, "w+b", "Can't create the bin file", 8);
+}
+
+// Steps 8 and 9: reserved words and built-in functions.
+void installNames() {
+  for (const char* w : reservedWords) lookup(w);
+  RESERVEDNAMES = namecount;
+  for (const Builtin& b : builtins) lookup(b.name);
+  INHERENTNAMES = namecount;
+  for (int i = 0; i < NBUILTINS; i++)
+    InstallFunctionDetails(builtins[i].name, -(i + 1), builtins[i].args, builtins[i].returns);
+}
+
+// Step 11: the inherited names go back into the pool right after the
+// built-ins, in the order of their numbers -10, -11, ...
+static void installInherited() {
+  const char* p = newfuncs + 1;
+  for (int i = 0; i < newcount; i++) {
+    char nm[NEWFUNCSIZE];
+    size_t n = 0;
+    while (p[n] && p[n] != ' ') n++;
+    std::memcpy(nm, p, n);
+    nm[n] = 0;
+    lookup(nm);
+    p += n;
+    if (*p) p++;
+  }
+  SYSTEMCALLS = namecount - RESERVEDNAMES;
+  LASTNAME = namecount;
+}
+
+// Step 14: push main's address, call it, exit; or seven zeros for a library.
+static void startupHeader() {
+  origin = 0;
+  hasMain = 0;
+  lexval = lookup("main");
+  if (found) {
+    hasMain = 1;
+    force16 = 1;
+    pushval(0);
+    emitop(C_CALL, 0);
+    emitop(C_ALLOC, 0);
+  }
+}
+
+int mainOrv() {
+  startingValues();
+  setFileNames();
+  if (!openFiles()) {
+    closeAll();
+    return 0;
+  }
+  installNames();
+
+  auxprintf("\n========= First Pass =========\n");
+  pass = 1;
+  nestindex = 0;
+  dataEnd = 0;
+  dataStart = 0;
+  if (preprocess() == 0) {
+    auxprintf("\n========= Second Pass =========\n");
+    pass = 2;
+    installInherited();
+    currline = 1;
+    currcol = 1;
+    if (parse() == 0) {
+      xapply_patches();
+      int endloc = origin;
+      startupHeader();
+      codesize = endloc;
+      dump(codesize);
+      CreateSyntaxFile();
+      writeSummary();
+    }
+  }
+  closeAll();
+  return 0;
+}
+
+void resetAll() {
+  resetDiagnostics();
+  resetSymbols();
+  resetLexer();
+  resetPrimitives();
+  resetEmitter();
+  resetPatches();
+  resetFirstPass();
+  resetPlatform();
+  resetFunctionDetails();
+  resetCompiler();
+  closeAll();
+  pass = 0;
+  RESERVEDNAMES = INHERENTNAMES = LASTNAME = SYSTEMCALLS = 0;
+  hasMain = codesize = main_argcount = main_hasret = controlfile = 0;
+  currentFunctionName[0] = 0;
+  thisline = 0;
+}
+
+}  // namespace tavo

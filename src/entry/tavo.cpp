@@ -1,0 +1,31 @@
+// tavo.cpp: the library entry. Loading the library compiles the program in
+// the current directory; the host learns the outcome from the files left
+// there. The entry always reports success, so a load never fails because
+// of the compilation.
+#include "driver/tavomain.h"
+
+namespace {
+
+constexpr unsigned DLL_PROCESS_DETACH = 0;
+constexpr unsigned DLL_PROCESS_ATTACH = 1;
+constexpr unsigned DLL_THREAD_ATTACH = 2;
+constexpr unsigned DLL_THREAD_DETACH = 3;
+constexpr int TRUE = 1;
+
+}  // namespace
+
+extern "C" int LibMain(void* hDLLInst, unsigned fdwReason, void* lpvReserved) {
+  (void)hDLLInst;
+  (void)lpvReserved;
+  switch (fdwReason) {
+    case DLL_PROCESS_ATTACH:
+      tavo::mainOrv();
+      break;
+    case DLL_PROCESS_DETACH:
+    case DLL_THREAD_ATTACH:
+    case DLL_THREAD_DETACH:
+    default:
+      break;
+  }
+  return TRUE;
+}

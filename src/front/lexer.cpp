@@ -1,0 +1,408 @@
+// lexer.cpp: characters and tokens.
+//
+// One character of lookahead (nextchar) and no token buffer. Characters come
+// from "o.src", from the function file being inherited, or from the text of
+// a macro being expanded. Identifiers are resolved on the spot: a defined
+// constant first, then the name pool, so the parser sees constants as values
+// and reserved words as keyword tokens.
+#include <cstring>
+
+#include "front/front.h"
+
+namespace tavo {
+
+int nextchar;
+int currline;
+int currcol;
+std::FILE* fnc_fp;
+int inheriting;
+char macrobuffer[MACROBUFSIZE];
+int macroptr;
+int macrosize;
+char symbol[MAXSTRLEN + 1];
+char ident[MAXSYM];
+int strsize;
+int stringsize;
+int token;
+int lexval;
+int genpop;
+
+// ---------------------------------------------------------------------------
+// Reading files in blocks. A CR right before an LF is dropped, so CR LF
+// sources read exactly like LF ones; a lone CR is an ordinary character.
+
+namespace {
+
+struct InputBuffer {
+  std::FILE* fp = nullptr;     // the file these bytes came from
+  size_t pos = 0, len = 0;
+  unsigned char data[1 << 16];
+};
+
+InputBuffer srcbuf, fncbuf;
+
+int rawget(InputBuffer& b, std::FILE* fp) {
+  if (b.fp != fp) {            // another file: nothing buffered is its
+    b.fp = fp;
+    b.pos = b.len = 0;
+  }
+  if (b.pos == b.len) {
+    if (!fp) return -1;
+    b.len = std::fread(b.data, 1, sizeof b.data, fp);
+    b.pos = 0;
+    if (b.len == 0) return -1;
+  }
+  return b.data[b.pos++];
+}
+
+}  // namespace
+
+int readchar() {
+  InputBuffer& b = inheriting ? fncbuf : srcbuf;
+  std::FILE* fp = inheriting ? fnc_fp : src_fp;
+  int c = rawget(b, fp);
+  if (c == '\r') {
+    int d = rawget(b, fp);
+    if (d == '\n') return '\n';
+    if (d != -1) b.pos--;      // d stays unread
+  }
+  return c;
+}
+
+void rewindSource() {
+  if (src_fp) std::rewind(src_fp);
+  srcbuf.fp = src_fp;
+  srcbuf.pos = srcbuf.len = 0;
+}
+
+void resetFunctionReader() {
+  fncbuf.fp = fnc_fp;
+  fncbuf.pos = fncbuf.len = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Character classes.
+
+int digit(int c) { return c >= '0' && c <= '9'; }
+
+// Every character that may continue a name.
+int letter(int c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || digit(c);
+}
+
+// The digit's value plus one, so that 0 can mean "no digit".
+int xdigit(int c) {
+  if (digit(c)) return c - '0' + 1;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 11;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 11;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The reader.
+
+// Consumes the lookahead and returns it. At the end of input it stays at
+// the end. Characters from a macro's text leave the position alone, except
+// the saved lookahead at its end when that is a newline.
+int next() {
+  int r = nextchar;
+  if (r == -1) return -1;
+  if (macrosize != 0) {
+    macrosize--;
+    if (macrosize != 0) {
+      macroptr++;
+      nextchar = static_cast<signed char>(macrobuffer[macroptr]);
+    } else {
+      nextchar = readchar();
+    }
+    if (r == '\n') {       // only the saved lookahead can be a newline
+      currline++;
+      currcol = 0;
+    }
+    return r;
+  }
+  currcol++;
+  nextchar = readchar();
+  if (r == '\n') {
+    currline++;
+    currcol = 0;
+  }
+  return r;
+}
+
+// Skips blanks, line ends and control characters; returns the first other
+// character (or a negative one: the end of input, a high macro byte).
+int getnext() {
+  int c;
+  do c = next();
+  while (c >= 0 && c <= 32);
+  return c;
+}
+
+// Discards the rest of the line; the newline stays the lookahead.
+void trash() {
+  while (nextchar != '\n' && nextchar != -1) next();
+}
+
+int promote(int t, int yes, int no) {
+  if (nextchar == t) {
+    next();
+    return yes;
+  }
+  return no;
+}
+
+// Reads the body of a quoted string or character constant into symbol, the
+// opening delimiter already consumed. A string ends at its delimiter, at the
+// end of input or at the end of its line. Returns its length.
+int getstring(int delim) {
+  strsize = 0;
+  thisline = currline;
+  bool toolong = false;
+  for (;;) {
+    int c = next();
+    if (c == delim || c == -1 || currline != thisline) break;
+    if (c == '\\') {
+      c = next();
+      switch (c) {
+        case 'n': c = 10; break;
+        case 'r': c = 13; break;
+        case 't': c = 9; break;
+        case '0': c = 0; break;
+        default: break;
+      }
+    }
+    if (strsize < MAXSTRLEN)
+      symbol[strsize++] = static_cast<char>(c);
+    else
+      toolong = true;
+  }
+  symbol[strsize++] = 0;
+  if (toolong) error("string too long (max 255 characters)");
+  if (currline != thisline) error("Missing closing quote");
+  stringsize = strsize - 1;
+  return strsize - 1;
+}
+
+// ---------------------------------------------------------------------------
+// Tokens.
+
+// Number: decimal, 0x hexadecimal, or base 2 when a 'b' follows the first
+// digit. symbol gets the digits without the radix letter.
+static int getnumber(int c) {
+  int n = 0;
+  symbol[n++] = static_cast<char>(c);
+  unsigned value = static_cast<unsigned>(c - '0');
+  unsigned radix = 10;
+  if (c == '0' && nextchar == 'x') {
+    next();
+    radix = 16;
+  } else if (nextchar == 'b') {
+    next();
+    radix = 2;
+  }
+  bool toolong = false;
+  for (int d; (d = xdigit(nextchar)) != 0 && static_cast<unsigned>(d) <= radix;) {
+    if (n < MAXNAMELEN)
+      symbol[n++] = static_cast<char>(nextchar);
+    else
+      toolong = true;
+    value = value * radix + static_cast<unsigned>(d - 1);
+    next();
+  }
+  symbol[n] = 0;
+  lexval = static_cast<int>(value);
+  if (toolong) error("number too long (max 69 characters)");
+  return TOK_CONST;
+}
+
+// Collects a name into ident, cut to MAXNAMELEN characters.
+static void getname(int c) {
+  int n = 0;
+  ident[n++] = static_cast<char>(c);
+  bool toolong = false;
+  while (letter(nextchar)) {
+    if (n < MAXNAMELEN)
+      ident[n++] = static_cast<char>(nextchar);
+    else
+      toolong = true;
+    next();
+  }
+  ident[n] = 0;
+  if (toolong) error("name too long (max 69 characters)");
+}
+
+// Copies a defined name's text into a buffer, cut to fit.
+static void copytext(char* dst, size_t size, const char* src) {
+  size_t n = src ? std::strlen(src) : 0;
+  if (n >= size) n = size - 1;
+  if (n) std::memcpy(dst, src, n);
+  dst[n] = 0;
+}
+
+// Starts delivering the macro's text: the text, a NUL, the lookahead that
+// was current and a NUL. The NULs separate the text from what follows.
+static void expandmacro(const char* text) {
+  size_t len = std::strlen(text);
+  if (len > MACROBUFSIZE - 3) len = MACROBUFSIZE - 3;
+  std::memcpy(macrobuffer, text, len);
+  macrobuffer[len] = 0;
+  macrobuffer[len + 1] = static_cast<char>(nextchar);
+  macrobuffer[len + 2] = 0;
+  macroptr = 0;
+  macrosize = static_cast<int>(len) + 3;
+  nextchar = static_cast<signed char>(macrobuffer[0]);
+}
+
+// A name that is a reserved word gives its keyword token.
+static int nametoken() {
+  lexval = lookup(ident);
+  return lexval < RESERVEDNAMES ? KEYWORDBASE + lexval : TOK_NAME;
+}
+
+// Skips a block comment whose '/' is consumed and '*' is the lookahead.
+// Returns 0 when the end of input came first.
+static int blockcomment() {
+  while (nextchar != -1) {
+    int c = next();
+    if (c == '*' && nextchar == '/') break;
+  }
+  if (nextchar == -1) return 0;
+  next();
+  return 1;
+}
+
+// One scan; depth counts the macros it has expanded.
+static int scan(int& depth) {
+  for (;;) {
+    SetErrorPos();
+    int c = getnext();
+    if (digit(c)) return getnumber(c);
+    if (letter(c)) {
+      getname(c);
+      int k = lookupK(ident);
+      if (k < 0 || k >= NSYM) return nametoken();
+      const constant& e = symtab[k];
+      if (e.type == TOK_NAME) {   // an alias reads as the other name
+        copytext(ident, sizeof ident, e.alias);
+        return nametoken();
+      }
+      if (e.type == TOK_MACRO) {
+        expandmacro(e.alias ? e.alias : "");
+        if (++depth >= MAXMACRODEPTH) {
+          error("macro expansion too deep");
+          macrosize = 0;
+          return 0;
+        }
+        continue;
+      }
+      copytext(symbol, sizeof symbol, e.alias);
+      lexval = e.value;
+      if (e.type == TOK_STRING) {
+        stringsize = static_cast<int>(std::strlen(symbol));
+        strsize = stringsize + 1;
+      }
+      return e.type;
+    }
+    if (c == -1) return TOK_EOF;
+    switch (c) {
+      case '"':
+        getstring('"');
+        return TOK_STRING;
+      case '\'': {
+        int n = getstring('\'');
+        lexval = static_cast<signed char>(symbol[0]);
+        if (n != 1 && n != 2) error("only 1 or 2 character constants allowed");
+        if (n == 2) lexval += static_cast<signed char>(symbol[1]) * 256;
+        return TOK_CONST;
+      }
+      case '/':
+        if (nextchar == '*') {
+          if (!blockcomment()) {
+            error("End of file encountered without finding closing '*/'");
+            return TOK_EOF;
+          }
+          continue;
+        }
+        if (nextchar == '/') {
+          while (nextchar != -1 && next() != '\n') {}
+          if (nextchar == -1) {
+            error("Unexpected end of file encountered");
+            return TOK_EOF;
+          }
+          continue;
+        }
+        return TOK_DIV;
+      case ':':
+        if (nextchar == '=') {
+          next();
+          return TOK_ASSIGN;
+        }
+        genpop = 1;
+        return TOK_LABEL;
+      case '=':
+        if (nextchar == '=') {
+          next();
+          return TOK_EQ;
+        }
+        error("Unknown assignment operator");
+        return TOK_EQ;
+      case '<':
+        if (nextchar == '<') {
+          next();
+          return TOK_LSH;
+        }
+        return promote('=', TOK_LE, TOK_LT);
+      case '>':
+        if (nextchar == '>') {
+          next();
+          return TOK_RSH;
+        }
+        return promote('=', TOK_GE, TOK_GT);
+      case '!': return promote('=', TOK_NE, TOK_NOT);
+      case '&': return promote('&', TOK_ANDAND, TOK_AND);
+      case '|': return promote('|', TOK_OROR, TOK_OR);
+      case '+': return promote('+', TOK_POSTINC, TOK_ADD);
+      case '-': return promote('-', TOK_POSTDEC, TOK_SUB);
+      case '*': return TOK_MUL;
+      case '%': return TOK_MOD;
+      case '^': return TOK_XOR;
+      case '$': return TOK_DOLLAR;
+      case '#': return TOK_HASH;
+      case '(': case ')': case ',': case '.': case ';':
+      case '[': case ']': case '{': case '}':
+        return c;
+      default:
+        error("Symbol not understood");
+        return 0;
+    }
+  }
+}
+
+// Scans the next token and returns it, setting lexval, symbol and ident.
+// A token read from a macro's text is also left in token.
+int getlex() {
+  int depth = 0;
+  int t = scan(depth);
+  if (depth > 0) token = t;
+  return t;
+}
+
+void resetLexer() {
+  nextchar = 0;
+  currline = 0;
+  currcol = 0;
+  fnc_fp = nullptr;
+  inheriting = 0;
+  std::memset(macrobuffer, 0, sizeof macrobuffer);
+  macroptr = 0;
+  macrosize = 0;
+  symbol[0] = 0;
+  ident[0] = 0;
+  strsize = stringsize = 0;
+  token = lexval = genpop = 0;
+  srcbuf.fp = fncbuf.fp = nullptr;
+  srcbuf.pos = srcbuf.len = fncbuf.pos = fncbuf.len = 0;
+}
+
+}  // namespace tavo

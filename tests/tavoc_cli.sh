@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# tavoc as a program: options, exit status, and the files a run leaves.
+set -u
+tavoc=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if ! "$@"; then echo "FAIL: $what"; fail=1; fi
+}
+
+"$tavoc" --help >"$work/help" 2>&1;          check "--help exits 0" test $? -eq 0
+check "--help shows usage" grep -q "usage: tavoc" "$work/help"
+"$tavoc" --version >"$work/version" 2>&1;    check "--version exits 0" test $? -eq 0
+check "--version names tavoc" grep -q "^tavoc " "$work/version"
+"$tavoc" --bogus >/dev/null 2>&1;            check "unknown option exits 2" test $? -eq 2
+"$tavoc" "$work/missing" >/dev/null 2>&1;    check "missing directory exits 2" test $? -eq 2
+touch "$work/plainfile"
+"$tavoc" "$work/plainfile" >/dev/null 2>&1;  check "a file as directory exits 2" test $? -eq 2
+
+# No source: o.err holds the message alone, nothing else is created.
+mkdir "$work/nosrc"
+"$tavoc" "$work/nosrc" >/dev/null 2>"$work/nosrc.stderr"
+check "no o.src exits 1" test $? -eq 1
+check "no o.src: o.err holds the message" \
+  test "$(cat "$work/nosrc/o.err")" = "Can't open source file o.src"
+check "no o.src: no line end after the message" test "$(wc -c <"$work/nosrc/o.err")" -eq 28
+check "no o.src: only o.err is created" test "$(ls "$work/nosrc")" = "o.err"
+check "o.err is copied to standard error" grep -q "Can't open source file o.src" "$work/nosrc.stderr"
+
+# A source that is a directory counts as missing.
+mkdir -p "$work/dirsrc/o.src"
+"$tavoc" "$work/dirsrc" >/dev/null 2>&1
+check "o.src as a directory: can't open" test "$(cat "$work/dirsrc/o.err")" = "Can't open source file o.src"
+
+# Without dev.tvo, earlier listing and HEX files stay untouched.
+mkdir "$work/nodev"
+: >"$work/nodev/o.src"
+echo "old listing" >"$work/nodev/o.lst"
+echo "old hex" >"$work/nodev/o.hex"
+(cd "$work/nodev" && "$tavoc" >/dev/null 2>&1)
+check "default directory is the current one" test -e "$work/nodev/o.bin"
+check "no dev.tvo: o.lst untouched" test "$(cat "$work/nodev/o.lst")" = "old listing"
+check "no dev.tvo: o.hex untouched" test "$(cat "$work/nodev/o.hex")" = "old hex"
+for f in o.err o.aux o.sym o.map o.bin; do
+  check "no dev.tvo: $f created" test -e "$work/nodev/$f"
+done
+check "o.sym is empty" test ! -s "$work/nodev/o.sym"
+check "o.map is empty" test ! -s "$work/nodev/o.map"
+
+# dev.tvo as a directory counts as absent.
+mkdir -p "$work/devdir/dev.tvo"
+: >"$work/devdir/o.src"
+"$tavoc" "$work/devdir" >/dev/null 2>&1
+check "dev.tvo as a directory: no o.hex" test ! -e "$work/devdir/o.hex"
+
+[ $fail -eq 0 ] && echo "ok: tavoc_cli"
+exit $fail
