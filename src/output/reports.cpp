@@ -1,9 +1,115 @@
-// reports.cpp: the closing summary of "o.aux" and "o.stx". (Not built yet.)
+// reports.cpp: the closing summary of "o.aux" and the syntax file "o.stx".
+//
+// The summary lists the defined constants, the name pool in its groups, the
+// platform functions and the program's functions, then states whether the
+// output is a program (main is known) or a library, with its sizes. "o.stx"
+// gives the editor the reserved words and platform function names.
+#include <cstring>
+
+#include "compiler/compiler.h"
+#include "directives/directives.h"
+#include "front/front.h"
 #include "output/output.h"
 
 namespace tavo {
 
-void CreateSyntaxFile() {}
-void writeSummary() {}
+// The report label of a constant's kind (its token code).
+static const char* kindText(int type) {
+  switch (type) {
+    case TOK_STRING: return "STRING";
+    case TOK_NAME: return "NAME";
+    case TOK_CONST: return "NUMBER";
+    case KW_BYTE: return "BYTE[]";
+    case KW_WORD: return "WORD[]";
+    case KW_DWORD: return "DWORD[]";
+    default: return "ALIAS";   // macros, and anything else
+  }
+}
+
+// "[CONSTANTS]": one line per entry in order of definition; a name longer
+// than its field pushes the rest of the line right.
+static void reportConstants(std::FILE* fp) {
+  if (symtop == 0) return;
+  std::fprintf(fp, "\n[CONSTANTS]\n");
+  for (int i = 0; i < symtop; i++) {
+    const constant& c = symtab[i];
+    std::fprintf(fp, "%-20s%-8s%s\n", c.name ? c.name : "", kindText(c.type),
+                 c.alias ? c.alias : "");
+  }
+}
+
+// The whole name pool in index order, a heading after each boundary. When
+// two boundaries are equal (no inherited functions) both headings follow
+// the same name.
+static void reportNames(std::FILE* fp) {
+  std::fprintf(fp, "\n[RESERVED]\n");
+  for (int i = 0; i < namecount; i++) {
+    std::fprintf(fp, "%s\n", poolname(i));
+    int position = i + 1;
+    if (position == RESERVEDNAMES) std::fprintf(fp, "\n[INTERNAL]\n");
+    if (position == INHERENTNAMES) std::fprintf(fp, "\n[INHERITED]\n");
+    if (position == LASTNAME) std::fprintf(fp, "\n[COMPILED]\n");
+  }
+}
+
+static void reportFunction(std::FILE* fp, int i) {
+  std::fprintf(fp, "name=%s  funcid=%d  funargcnt=%d funcreturns=%d\n",
+               FunctionName[i] ? FunctionName[i] : "", FunctionNumber[i],
+               FunctionParameterCount[i], FunctionReturns[i]);
+}
+
+// The function-details table: the platform functions (negative numbers)
+// come first, then the program's own. The last entry named "main" gives
+// main_argcount and main_hasret.
+static void reportFunctions(std::FILE* fp) {
+  std::fprintf(fp, "\n[ZOLT FUNCTIONS]\n");
+  int i = 0;
+  for (; i < FunctionCount && FunctionNumber[i] < 0; i++) reportFunction(fp, i);
+  std::fprintf(fp, "\n[USER FUNCTIONS]\n");
+  std::fprintf(fp, "User functions = %d\n", nfun);
+  for (; i < FunctionCount; i++) {
+    reportFunction(fp, i);
+    if (FunctionName[i] && std::strcmp(FunctionName[i], "main") == 0) {
+      main_argcount = FunctionParameterCount[i];
+      main_hasret = FunctionReturns[i];
+    }
+  }
+}
+
+// The last block of "o.aux": what the image is, and its sizes.
+static void reportOutputKind(std::FILE* fp) {
+  if (hasMain == 1) {
+    std::fprintf(fp, ":PROGRAM\n");
+    std::fprintf(fp, "code[%d];\n", codesize);
+    std::fprintf(fp, "mem[%d];\n", curgloboffs);
+    std::fprintf(fp, "argcount %d;\n", main_argcount);
+    std::fprintf(fp, "retval %s;\n", main_hasret ? "YES" : "NO");
+    std::fprintf(fp, "stacksize %d;\n", main_stackSize);
+  } else {
+    std::fprintf(fp, ":LIBRARY\n");
+    std::fprintf(fp, "code[%d];\n", codesize);
+    std::fprintf(fp, "mem[%d];\n", curgloboffs);
+  }
+}
+
+// Writes the closing summary to "o.aux", when it is open.
+void writeSummary() {
+  if (!aux_fp) return;
+  reportConstants(aux_fp);
+  reportNames(aux_fp);
+  reportFunctions(aux_fp);
+  std::fprintf(aux_fp, "\n[COMPLETED]\n");
+  reportOutputKind(aux_fp);
+}
+
+// "o.stx": the first LASTNAME names of the pool (reserved words, built-in
+// and inherited functions), each followed by a space, with no line end. A
+// file that cannot be created is silently skipped.
+void CreateSyntaxFile() {
+  std::FILE* fp = std::fopen("o.stx", "wb");
+  if (!fp) return;
+  for (int i = 0; i < LASTNAME && i < namecount; i++) std::fprintf(fp, "%s ", poolname(i));
+  std::fclose(fp);
+}
 
 }  // namespace tavo
