@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the compiler twice, with warnings as errors and then with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test in
-# both builds.
+# both builds; then runs the fuzz target briefly in a third, clang build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -15,3 +15,9 @@ run() {  # run BUILD_DIR CMAKE_OPTIONS...
 
 run build
 run build-asan -DTAVO_SANITIZE=ON
+
+# The fuzz target, built with clang for libFuzzer: a short fixed run from the
+# seeds (fuzz/run.sh; README.md tells how to run it for longer).
+cmake -S . -B build-fuzzer -DCMAKE_CXX_COMPILER=clang++ -DTAVO_FUZZ=ON -DTAVO_TESTS=OFF
+cmake --build build-fuzzer -j "$jobs" --target tavo_fuzz
+ctest --test-dir build-fuzzer --output-on-failure
