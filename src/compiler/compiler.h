@@ -17,6 +17,7 @@ void pexpr();
 int pushval(int staged);
 int pushloop(int tok, int max, const int* arr);
 void pderef(int l, int tok);
+void resetExpressions();
 
 // ---------------------------------------------------------------------------
 // stmt.cpp: statements and blocks.
@@ -30,6 +31,7 @@ extern int nlocal;
 void decloc();
 void block();
 int stmt();
+void resetStatements();
 
 // ---------------------------------------------------------------------------
 // decl.cpp: the top level.
@@ -50,6 +52,8 @@ extern int narg;
 extern int infunc;                 // 1 inside a function body
 
 int parse();
+void resetDeclarations();
+void resetCompiler();   // every reset of this folder
 
 // ---------------------------------------------------------------------------
 // print.cpp
@@ -70,6 +74,7 @@ extern int njump;
 
 void declLocalLabel(int org);
 int findLocalLabel(const char* id);
+void labeltarget();   // consumes a jump's target name for declLocalJump
 void declLocalJump(int patch);
 void resolveLocalJumps();
 void destroyLocalJumps();
@@ -78,7 +83,6 @@ void Gosub();
 void lookup8();
 void lookup16();
 int loadBytes2Codestream();
-
-void resetCompiler();
+void resetLabels();
 
 }  // namespace tavo

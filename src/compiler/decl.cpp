@@ -1,5 +1,17 @@
-// decl.cpp: the top level of the second pass. (Not built yet.)
+// decl.cpp: the top level of the second pass.
+//
+// parse reads the source again from its start and compiles global
+// declarations and function definitions straight into the tables and the
+// code image; directive lines, already carried out by the first pass, are
+// passed over. Globals live in data memory, cells counted from 1; functions
+// follow the data tables in the code image, each at the origin where its
+// definition begins.
+#include <cstring>
+
+#include "codegen/codegen.h"
 #include "compiler/compiler.h"
+#include "directives/directives.h"
+#include "front/front.h"
 
 namespace tavo {
 
@@ -16,10 +28,243 @@ int argids[NARG];
 int narg;
 int infunc;
 
-int parse() { return 0; }
+// What a function definition tells parse to do next.
+enum { GO_ON, STOP, FAIL };
 
+// ---------------------------------------------------------------------------
+// Function definitions.
+
+// ( [var [*] ARG {, var [*] ARG}] ): each argument's pool index in argids.
+// Returns 0 when the argument table is full.
+static int arguments() {
+  narg = 0;
+  if (match(')')) {
+    auxprintf("Function requires no arguments\n");
+    return 1;
+  }
+  do {
+    type();
+    int id = name();
+    if (narg >= NARG) {
+      error("too many arguments (max 50)");
+      return 0;
+    }
+    argids[narg++] = id;
+    auxprintf("ARG %d is \"%s\"\n", narg, ident);
+  } while (match(','));
+  expect(')');
+  return 1;
+}
+
+// What is left open at endfunc, and the closing return: added when the
+// body's last instruction is not one, which a function returning a value
+// must not need.
+static void endbody(int details) {
+  infunc = 0;
+  if (details >= 0) FunctionReturns[details] = hasreturn ? 1 : 0;
+  if (ecount == 0) {
+    if (oldtoken != KW_ENDFUNC) error("error in function before ENDFUNC");
+    if (indo)
+      error("DO loop could not be completed");
+    else if (inwhile)
+      error("WHILE loop could not be completed");
+    else if (inif)
+      error("missing ENDIF before ENDFUNC");
+  }
+  resolveLocalJumps();
+  destroyLocalJumps();
+  destroyLocalLabels();
+  auxprintf("END FUNCTION\n");
+  if (lastop != C_RETURN) {
+    emit(C_RETURN);
+    if (hasreturn)
+      error("the function already returns a value, should return a value prior to endfunc");
+  }
+  if (hasreturn && retvoid) error("the function has conflicting returns prior to endfunc");
+}
+
+// func NAME ( args )            the body starts on a later line
+//   locals, statements
+// endfunc
+// 'func' is consumed. The name must be new to the pool; the function is
+// known (funids, function details) from its own body on.
+static int funcdef() {
+  nlabel = 0;
+  njump = 0;
+  nlocal = 0;
+  infunc = 1;
+  int id = name();
+  hasreturn = 0;
+  retvoid = 0;
+  auxprintf("\n[COMPILED] %s address=%d\n", ident, origin);
+  if (found) {
+    error("function name used elsewhere");
+    return STOP;
+  }
+  std::snprintf(currentFunctionName, sizeof currentFunctionName, "%s", ident);
+  int address = origin;
+  expect('(');
+  thisline = currline;   // the line of the token after '('
+  if (nfun >= NFUN) {
+    error("too many functions (max 3000)");
+    return STOP;
+  }
+  funids[nfun] = id;
+  funoffs[nfun] = address;
+  if (!arguments()) return STOP;
+  int details = InstallFunctionDetails(currentFunctionName, address, narg, 0);
+  if (details < 0) return STOP;
+  funargcnt[nfun] = narg;
+  nfun++;
+  if (currline == thisline) {
+    error("function has extraneous information");
+    next();
+    return FAIL;
+  }
+  decloc();
+  lastop = -1;
+  while (token != KW_ENDFUNC && token != TOK_EOF && ecount == 0) block();
+  match(KW_ENDFUNC);
+  endbody(details);
+  return GO_ON;
+}
+
+// ---------------------------------------------------------------------------
+// Global declarations.
+
+// A number for an array size or multiplier; its value is taken before the
+// lexer reads on.
+static int number() {
+  int v = lexval;
+  expectToken(TOK_CONST);
+  return v;
+}
+
+// var [*] NAME [{N}] [[SIZE]] {, NAME [{N}] [[SIZE]]} ;
+// A scalar takes one cell, an array SIZE cells, times N when given.
+static void globals() {
+  type();
+  do {
+    auxprintf("\n[GLOBAL] %s address=%d \n", ident, curgloboffs);
+    int id = name();
+    if (found == 1) {
+      error("multiple definition of variable");
+      found = 0;
+    }
+    if (nglob >= NGLOB) {
+      error("too many global variables (max 3000)");
+      return;
+    }
+    globoffs[nglob] = curgloboffs;
+    int multiplier = 1;
+    if (match('{')) {
+      multiplier = number();
+      expect('}');
+    }
+    if (match('[')) {
+      curgloboffs += number() * multiplier;
+      expect(']');
+      globscalar[nglob] = 0;
+    } else {
+      curgloboffs += 1;
+      globscalar[nglob] = 1;
+    }
+    globids[nglob] = id;
+    nglob++;
+  } while (match(','));
+  expect(';');
+}
+
+// ---------------------------------------------------------------------------
+// Directives, passed over.
+
+// Skips lines up to the '#' of a block's #END, then demands END.
+static void skipblock() {
+  while (token != TOK_HASH && token != TOK_EOF) {
+    trash();
+    token = getlex();
+  }
+  match(TOK_HASH);
+  expectToken(KW_END);
+}
+
+// '#' is current. A one-line #CONST or #DATA keeps the names met on its
+// line in the pool; everything else skipped gives them back.
+static void directive() {
+  thisline = currline;
+  int saved = namecount;
+  token = getlex();
+  if (token == KW_CONST || token == KW_DATA) {
+    int isconst = token == KW_CONST;
+    token = getlex();
+    if (isconst) saved = namecount;
+    if (currline == thisline) {
+      trash();
+      token = getlex();
+      return;
+    }
+    skipblock();
+  } else {
+    trash();
+    token = getlex();
+  }
+  namecount = saved;
+}
+
+// ---------------------------------------------------------------------------
+// The pass.
+
+// Compiles the whole source. Returns 1 only when the compilation must stop
+// with no outputs ("function has extraneous information"); ecount tells of
+// any other error.
+int parse() {
+  curgloboffs = 1;
+  rewindSource();
+  nextchar = readchar();
+  token = getlex();
+  ecount = 0;
+  inif = inwhile = indo = 0;
+  parenCount = 0;
+  while (ecount == 0 && token >= 0) {
+    switch (token) {
+      case TOK_CONST:
+        token = getlex();
+        error("Line numbers are not supported");
+        ecount = 1;
+        break;
+      case KW_FUNC: {
+        token = getlex();
+        int r = funcdef();
+        if (r == FAIL) return 1;
+        if (r == STOP) return 0;
+        break;
+      }
+      case KW_VAR: globals(); break;
+      case KW_OBJECT: token = getlex(); break;
+      case TOK_HASH: directive(); break;
+      default: error("unknown command"); break;
+    }
+  }
+  return 0;
+}
+
+void resetDeclarations() {
+  for (int i = 0; i < NGLOB; i++) globids[i] = globoffs[i] = globscalar[i] = 0;
+  nglob = 0;
+  curgloboffs = 0;
+  for (int i = 0; i < NFUN; i++) funids[i] = funoffs[i] = funargcnt[i] = 0;
+  nfun = 0;
+  for (int& a : argids) a = 0;
+  narg = 0;
+  infunc = 0;
+}
+
+// Every global of the second pass back to its load-time state.
 void resetCompiler() {
-  nglob = nfun = narg = infunc = curgloboffs = 0;
+  resetExpressions();
+  resetStatements();
+  resetDeclarations();
+  resetLabels();
 }
 
 }  // namespace tavo

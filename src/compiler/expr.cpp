@@ -1,5 +1,17 @@
-// expr.cpp: expressions. (Not built yet.)
+// expr.cpp: expressions.
+//
+// One left-to-right pass with no tree: each operand and operator is emitted
+// as soon as it has been read. A variable is reached through its address;
+// each level of expr keeps an lvalue flag that says whether the address is
+// still on the stack, not yet loaded, and loads it (pderef) when a value is
+// needed. Binary operators climb by the precedence held in the high byte of
+// their token and emit the opcode held in its low byte.
+#include <cstring>
+
+#include "codegen/codegen.h"
 #include "compiler/compiler.h"
+#include "directives/directives.h"
+#include "front/front.h"
 
 namespace tavo {
 
@@ -7,10 +19,308 @@ int pushop;
 int pusharg;
 int parenCount;
 
-int expr(int, int) { return 0; }
-void pexpr() {}
-int pushval(int) { return 0; }
-int pushloop(int, int, const int*) { return 0; }
-void pderef(int, int) {}
+// Sets pushop to tok and searches arr[0..max-1] for lexval; on the first
+// match pusharg becomes the index and the result is 1.
+int pushloop(int tok, int max, const int* arr) {
+  pushop = tok;
+  for (int i = 0; i < max; i++) {
+    if (arr[i] == lexval) {
+      pusharg = i;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Resolves the name whose pool index is in lexval: locals, arguments,
+// globals, compiled functions, then platform functions. Sets pushop and
+// pusharg and, unless staged, emits the push. Returns 1 when what is pushed
+// is an lvalue (a scalar's address), 0 otherwise.
+int pushval(int staged) {
+  int lval;
+  if (pushloop(C_PUSHAL, nlocal, localids)) {
+    lval = 1;
+  } else if (pushloop(C_PUSHAA, narg, argids)) {
+    pusharg = narg - pusharg - 1;   // the last argument is 0
+    lval = 1;
+  } else if (pushloop(C_PUSHAG, nglob, globids)) {
+    lval = globscalar[pusharg];     // an array's address is its value
+    pusharg = globoffs[pusharg];
+  } else if (pushloop(C_PUSHAC, nfun, funids)) {
+    pusharg = funoffs[pusharg];
+    lval = 0;
+  } else if (lexval >= RESERVEDNAMES && lexval < RESERVEDNAMES + SYSTEMCALLS) {
+    pusharg = -(lexval - RESERVEDNAMES + 1);   // serin -1, putch -2, ...
+    lval = 0;
+  } else {
+    error("undefined variable or function");
+    return 0;
+  }
+  if (!staged) emitop(pushop, static_cast<unsigned>(pusharg) & 0xFFFF);
+  return lval;
+}
+
+// Loads through the address on the stack when l is set: a word when the
+// expression began with a word table's name, a byte or cell otherwise.
+void pderef(int l, int tok) {
+  if (l) emit(tok == KW_WORD ? C_DEREFW : C_DEREF);
+}
+
+// ( expr )
+void pexpr() {
+  expect('(');
+  expr(1, 0);
+  expect(')');
+}
+
+// ---------------------------------------------------------------------------
+// Primaries and postfix operators.
+
+// A string: C_PUSHS with the byte count (terminator included), then the
+// bytes inline. The text is taken before the lexer reads on.
+static void pushstring() {
+  char text[MAXSTRLEN + 1];
+  int size = strsize;
+  std::memcpy(text, symbol, static_cast<size_t>(size));
+  token = getlex();
+  emitop(C_PUSHS, static_cast<unsigned>(size));
+  for (int i = 0; i < size; i++) emitdata(text[i]);
+}
+
+// A name: a label declaration when a lone ':' follows, otherwise the push
+// that pushval chooses. The pool index is taken before the lexer reads on.
+// Returns the lvalue flag; *label is set for a label.
+static int pushname(int* funcid, int* label) {
+  int id = lexval;
+  token = getlex();
+  if (token == TOK_LABEL) {
+    declLocalLabel(origin);
+    *label = 1;
+    return 0;
+  }
+  int following = lexval;   // the value of the token now current
+  lexval = id;
+  int lval = pushval(0);
+  lexval = following;
+  *funcid = pusharg;
+  return lval;
+}
+
+// The argument-count check of a call of the function numbered funcid, na
+// arguments given. A callee with no function details is not checked.
+static void checkargs(int funcid, int na) {
+  int k = FindFunctionDetails(funcid);
+  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return;
+  const char* fname = FunctionName[k];
+  int n = FunctionParameterCount[k];
+  if (n > 0 && na == 0)
+    errorf("Function '%s' requires %d arguments", fname, n);
+  else if (n > 0 && na < n)
+    errorf("Insufficient arguments to function '%s' (requires %d, got %d)", fname, n, na);
+  else if (n > 0 && na > n)
+    errorf("Too many arguments to function '%s' (requires %d, got %d)", fname, n, na);
+  else if (n == 0 && na > 0)
+    errorf("Function '%s' requires no arguments, got %d", fname, na);
+}
+
+// callee ( args ): the function address, the arguments left to right,
+// C_CALL with their count. '(' is current.
+static void call(int lval, int tok, int funcid) {
+  pderef(lval, tok);   // a variable holding a function address is loaded
+  token = getlex();
+  int na = 0;
+  if (!match(')')) {
+    do {
+      expr(1, 0);
+      na++;
+    } while (match(','));
+    expect(')');
+  }
+  checkargs(funcid, na);
+  emitop(C_CALL, static_cast<unsigned>(na));
+}
+
+// base [ index ]: the base's address (a scalar is loaded: it holds a
+// pointer), the index, scaled by 2 for a word table, added. '[' is current.
+static void index(int lval, int tok) {
+  pderef(lval, tok);
+  token = getlex();
+  expr(1, 0);
+  if (tok == KW_WORD) {
+    emitop(C_PUSHC, 2);
+    emit(C_MUL);
+  }
+  emit(C_ADD);
+  expect(']');
+}
+
+// base . CONST: adds a constant offset to the address. '.' is current.
+static void field() {
+  token = getlex();
+  if (token == TOK_CONST) {
+    int v = lexval;
+    token = getlex();
+    emitop(C_PUSHC, static_cast<unsigned>(v));
+    emit(C_ADD);
+  } else {
+    error("expected a known label or constant after dot operator");
+  }
+}
+
+// The primary at the current token. Returns its lvalue flag; *stop is set
+// when the expression ends here (a label, or print).
+static int primary(int* funcid, int* stop) {
+  int lval = 0;
+  switch (token) {
+    case TOK_CONST:
+    case KW_BYTE:
+    case KW_WORD:
+    case KW_DWORD: {   // a number, or a table's address + 0x8000
+      int v = lexval;
+      token = getlex();
+      emitop(C_PUSHC, static_cast<unsigned>(v));
+      break;
+    }
+    case TOK_STRING:
+      pushstring();
+      break;
+    case TOK_NAME:
+      lval = pushname(funcid, stop);
+      break;
+    case '(':
+      parenCount++;
+      token = getlex();
+      lval = expr(0, 0);   // parentheses keep an lvalue an lvalue
+      expect(')');
+      parenCount--;
+      break;
+    case TOK_AND:   // &x: the address is the value
+      token = getlex();
+      if (expr(0, 0x100) == 0) baderror("lvalue required");
+      break;
+    case TOK_MUL:
+    case TOK_LSH:
+    case TOK_RSH:   // *p: the value is used as an address
+      token = getlex();
+      expr(1, 0x100);
+      lval = 1;
+      break;
+    case TOK_SUB:
+      token = getlex();
+      expr(1, 0x100);
+      emit(C_NEG);
+      break;
+    case TOK_NOT:
+      token = getlex();
+      expr(1, 0x100);
+      emit(C_NOT);
+      break;
+    case TOK_POSTINC:   // ++x: the operand is not checked
+      token = getlex();
+      expr(0, 0x100);
+      emit(C_PREINC);
+      break;
+    case TOK_POSTDEC:
+      token = getlex();
+      expr(0, 0x100);
+      emit(C_PREDEC);
+      break;
+    case KW_LOOKUP8:
+      token = getlex();
+      lookup8();
+      break;
+    case KW_LOOKUP16:
+      token = getlex();
+      lookup16();
+      break;
+    case KW_PRINT:
+      *stop = 1;
+      break;
+    default:
+      token = getlex();
+      error("syntax error in expression");
+      break;
+  }
+  return lval;
+}
+
+// ---------------------------------------------------------------------------
+// expr.
+
+// a && b:  a DUP JFALSE L POP b L:     a || b:  a DUP NOT JFALSE L POP b L:
+// The left value decides and is then itself the result.
+static void shortcircuit(int p) {
+  int t = token;
+  token = getlex();
+  emit(C_DUP);
+  if (t == TOK_OROR) emit(C_NOT);
+  int j = placejump(C_JFALSE, 0);
+  emit(C_POP);
+  expr(1, p);
+  patchjump(j, origin);
+}
+
+// Compiles the expression at the current token, absorbing binary operators
+// of precedence above `precedence` (0x100 takes a primary with its postfix
+// operators only). With needval the result is a value and 0 is returned;
+// otherwise an lvalue stays an address and 1 is returned. The token that
+// ends the expression stays current. The first token decides word access.
+int expr(int needval, int precedence) {
+  int tok = token;
+  int funcid = 0;
+  int stop = 0;
+  SetErrorPos();
+  int lval = primary(&funcid, &stop);
+  if (stop) return 0;
+
+  for (;;) {
+    if (token == '(') {
+      call(lval, tok, funcid);
+      lval = 0;
+    } else if (token == '[') {
+      index(lval, tok);
+      lval = 1;
+    } else if (token == '.') {
+      field();
+    } else if (token == TOK_POSTINC || token == TOK_POSTDEC) {
+      int op = token & 0xFF;
+      token = getlex();
+      if (!lval) error("no lval for post inc/dec");
+      emit(op);
+      lval = 0;
+    } else {
+      break;
+    }
+  }
+
+  // Any token whose high byte exceeds the limit is taken as an operator.
+  for (int p = token >> 8; p > precedence; p = token >> 8) {
+    int op = token & 0xFF;
+    if (op == C_ASSIGN) {
+      if (!lval) {
+        error("missing LVAL");
+        return 0;
+      }
+    } else {
+      pderef(lval, tok);
+    }
+    if (token == TOK_ANDAND || token == TOK_OROR) {
+      shortcircuit(p);
+    } else {
+      token = getlex();
+      expr(1, p);
+      emit(op);
+    }
+    lval = 0;
+  }
+
+  if (needval) {
+    pderef(lval, tok);
+    lval = 0;
+  }
+  return lval;
+}
+
+void resetExpressions() { pushop = pusharg = parenCount = 0; }
 
 }  // namespace tavo
