@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <random>
 #include <string>
 
 #include "compiler/compiler.h"
@@ -213,6 +214,23 @@ TEST_F(Listing, InstructionsCutShortByTheEnd) {
   EXPECT_EQ(list(MAXCODE - 1, MAXCODE + 5), "12287: 380000   PUSH STRING 0 \"\n");
   code[MAXCODE - 2] = 0x3F;
   EXPECT_EQ(list(MAXCODE - 2, MAXCODE), "12286: 3F       PUSH STRING 15 \"8.............\"\n");
+}
+
+// Random images: the listing of [from, to) must not depend on any byte
+// outside it, whatever the bytes inside are.
+TEST_F(Listing, RandomImagesDependOnlyOnTheirOwnBytes) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 100; round++) {
+    int to = static_cast<int>(rng() % (MAXCODE + 1));
+    int from = to == 0 ? 0 : static_cast<int>(rng() % 16);
+    hasMain = static_cast<int>(rng() % 2);
+    for (int i = 0; i < MAXCODE; i++) code[i] = static_cast<unsigned char>(rng());
+    for (int i = to; i < MAXCODE; i++) code[i] = 0;
+    std::string zeros = list(from, to);
+    for (int i = to; i < MAXCODE; i++) code[i] = static_cast<unsigned char>(0x38 + i % 8);
+    for (int i = 0; i < from; i++) code[i] = 0x3F;
+    ASSERT_EQ(list(from, to), zeros) << "round " << round << ", image " << from << ".." << to;
+  }
 }
 
 // ---------------------------------------------------------------------------
