@@ -5,6 +5,14 @@
 // as a whole, by lowering namecount. The symbol table holds the names that
 // directives define, hashed into NHASH buckets whose chains keep entries in
 // the order they were added, so the oldest entry of a name is the one found.
+//
+// Both stores are searched through an index beside them: an open-addressing
+// table from a name's full hash to its pool index or to its first symbol
+// entry. Other code cuts the pool back and empties the symbol table by plain
+// assignment (namecount = n, symtop = 0), so the indexes are never told; a
+// slot is trusted only when the position it holds is still in use and the
+// text stored there is the name asked for. Slots that fail this are reused.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +32,142 @@ int found;
 // of the pool, still right after namecount has been lowered.
 static int nameoff[NAMESIZE / 2 + 1];
 
+// ---------------------------------------------------------------------------
+// The name index: an open-addressing table of (full hash, position) slots.
+
+namespace {
+
+// Slot counts: powers of two whose three quarters exceed the most names a
+// store can hold (35000 pool names of one character, NSYM entries).
+constexpr int POOLSLOTS = 1 << 16;
+constexpr int SYMSLOTS = 1 << 14;
+
+// A zeroed slot is empty, so the indexes need no setting up before the first
+// compilation.
+struct Slot {
+  uint32_t key;   // full hash of the name the slot was made for
+  int pos1;       // pool index or symbol entry, plus one; 0: never used
+};
+
+struct NameIndex {
+  Slot* slots;
+  int mask;       // slot count - 1
+  int used;       // slots ever filled since the index was last cleared
+};
+
+Slot poolslots[POOLSLOTS];
+Slot symslots[SYMSLOTS];
+NameIndex poolindex{poolslots, POOLSLOTS - 1, 0};
+NameIndex symindex{symslots, SYMSLOTS - 1, 0};
+
+// FNV-1a over the name's bytes; also measures the name.
+uint32_t fullhash(const char* s, size_t& len) {
+  uint32_t h = 2166136261u;
+  const char* p = s;
+  for (; *p; p++) h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+  len = static_cast<size_t>(p - s);
+  return h;
+}
+
+void clearIndex(NameIndex& x) {
+  std::memset(x.slots, 0, sizeof(Slot) * static_cast<size_t>(x.mask + 1));
+  x.used = 0;
+}
+
+// Whether pool index i is in use and holds s.
+bool poolHolds(int i, const char* s) {
+  return i < namecount && std::strcmp(names + nameoff[i], s) == 0;
+}
+
+// Whether symbol entry i can be reached by lookupK: a counted entry, or the
+// entry at symtop after appendK has linked it and before it is counted.
+int appendedAt = -1;   // the entry the last appendK wrote
+bool symLive(int i) {
+  return i < symtop || (i == symtop && appendedAt == symtop);
+}
+bool symHolds(int i, const char* s) {
+  return symLive(i) && symtab[i].name && std::strcmp(symtab[i].name, s) == 0;
+}
+
+// The slot that holds s in the index, or -1. holds(pos, s) tells whether a
+// slot's position still holds s. *freeslot receives the first slot a new
+// entry for s may take: one whose position is no longer in use, or the
+// empty slot that ends the probe.
+template <typename Holds, typename Live>
+int probe(const NameIndex& x, uint32_t key, const char* s, Holds holds, Live live,
+          int* freeslot) {
+  int reuse = -1;
+  for (uint32_t i = key;; i++) {
+    const Slot& sl = x.slots[i & x.mask];
+    if (sl.pos1 == 0) {
+      if (freeslot) *freeslot = reuse != -1 ? reuse : static_cast<int>(i & x.mask);
+      return -1;
+    }
+    if (sl.key == key && holds(sl.pos1 - 1, s)) return static_cast<int>(i & x.mask);
+    if (reuse == -1 && !live(sl.pos1 - 1)) reuse = static_cast<int>(i & x.mask);
+  }
+}
+
+int probePool(uint32_t key, const char* s, int* freeslot) {
+  return probe(poolindex, key, s, poolHolds, [](int i) { return i < namecount; }, freeslot);
+}
+
+int probeSym(uint32_t key, const char* s, int* freeslot) {
+  return probe(symindex, key, s, symHolds, symLive, freeslot);
+}
+
+void place(NameIndex& x, int slot, uint32_t key, int pos) {
+  if (x.slots[slot].pos1 == 0) x.used++;
+  x.slots[slot] = Slot{key, pos + 1};
+}
+
+// Past three quarters full the index is made again from the positions in
+// use, which drops every stale slot. Names in use never fill it that far.
+bool crowded(const NameIndex& x) { return x.used > (x.mask + 1) / 4 * 3; }
+
+void rebuildPool() {
+  clearIndex(poolindex);
+  for (int i = 0; i < namecount; i++) {
+    size_t len;
+    uint32_t key = fullhash(names + nameoff[i], len);
+    int freeslot;
+    if (probePool(key, names + nameoff[i], &freeslot) == -1) place(poolindex, freeslot, key, i);
+  }
+}
+
+void rebuildSym() {
+  clearIndex(symindex);
+  for (int i = 0; i <= symtop && i < NSYM; i++) {
+    if (!symLive(i) || !symtab[i].name) continue;
+    size_t len;
+    uint32_t key = fullhash(symtab[i].name, len);
+    int freeslot;
+    if (probeSym(key, symtab[i].name, &freeslot) == -1) place(symindex, freeslot, key, i);
+  }
+}
+
+// The last entry of each bucket's chain, valid while the bucket is not empty:
+// appendK is the only code that fills a bucket, and it sets both.
+int qtail[NHASH];
+
+// The last entry of bucket b's chain. The tail recorded by appendK is
+// checked; when it does not fit (an entry rewritten by a second appendK at
+// the same position) the chain is walked as far as it can be.
+int chainEnd(int b) {
+  int t = qtail[b];
+  if (t >= 0 && t < NSYM && symtab[t].link == -1 && symtab[t].name &&
+      hash(symtab[t].name, 0) == b)
+    return t;
+  t = qhash[b];
+  for (int steps = 0; symtab[t].link != -1 && steps < NSYM; steps++) t = symtab[t].link;
+  return t;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The symbol table.
+
 // The bucket of a name: the mean of its first and last character and its
 // length, (7c + 2l) & 511. Names alike in these three share a chain.
 int hash(const char* s, unsigned l) {
@@ -37,7 +181,8 @@ int hash(const char* s, unsigned l) {
 int appendK(const char* s) {
   if (symtop == NSYM) return -1;
   constant& k = symtab[symtop];
-  size_t len = std::strlen(s);
+  size_t len;
+  uint32_t key = fullhash(s, len);
   k.name = static_cast<char*>(std::malloc(len + 1));
   std::memcpy(k.name, s, len + 1);
   k.alias = nullptr;
@@ -48,10 +193,14 @@ int appendK(const char* s) {
   if (qhash[b] == -1) {
     qhash[b] = symtop;
   } else {
-    int i = qhash[b];
-    while (symtab[i].link != -1) i = symtab[i].link;
-    symtab[i].link = symtop;
+    int last = chainEnd(b);
+    if (last != symtop) symtab[last].link = symtop;   // never a link to itself
   }
+  qtail[b] = symtop;
+  appendedAt = symtop;
+  if (crowded(symindex)) rebuildSym();
+  int freeslot;
+  if (probeSym(key, s, &freeslot) == -1) place(symindex, freeslot, key, symtop);
   return 0;
 }
 
@@ -59,9 +208,9 @@ int appendK(const char* s) {
 // table is empty. Callers treat both as "not defined".
 int lookupK(const char* s) {
   if (symtop == 0) return -1;
-  for (int i = qhash[hash(s, 0)]; i != -1; i = symtab[i].link)
-    if (std::strcmp(symtab[i].name, s) == 0) return i;
-  return NSYM;
+  size_t len;
+  int slot = probeSym(fullhash(s, len), s, nullptr);
+  return slot == -1 ? NSYM : symslots[slot].pos1 - 1;
 }
 
 int eqstr(const char* p, const char* q) {
@@ -70,24 +219,34 @@ int eqstr(const char* p, const char* q) {
   return *q == 0;
 }
 
+// ---------------------------------------------------------------------------
+// The name pool.
+
 // Pool index of name, appending it when it is new; found tells which.
 int lookup(const char* name) {
   found = 0;
-  for (int i = 0; i < namecount; i++) {
-    if (eqstr(names + nameoff[i], name)) {
-      found = 1;
-      return i;
-    }
+  size_t len;
+  uint32_t key = fullhash(name, len);
+  int freeslot;
+  int slot = probePool(key, name, &freeslot);
+  if (slot != -1) {
+    found = 1;
+    return poolslots[slot].pos1 - 1;
   }
   int start = nameoff[namecount];
-  int len = static_cast<int>(std::strlen(name));
-  if (start + len + 1 > NAMESIZE || namecount >= NAMESIZE / 2) {
+  if (start + static_cast<long>(len) + 1 > NAMESIZE || namecount >= NAMESIZE / 2) {
     error("name pool is full (70000 characters)");
     return namecount;   // an index no name has: an undefined name
   }
   std::memcpy(names + start, name, len + 1);
-  nameoff[namecount + 1] = start + len + 1;
-  return namecount++;
+  nameoff[namecount + 1] = start + static_cast<int>(len) + 1;
+  int index = namecount++;
+  if (crowded(poolindex)) {
+    rebuildPool();   // takes in the new name too
+  } else {
+    place(poolindex, freeslot, key, index);
+  }
+  return index;
 }
 
 const char* poolname(int index) {
@@ -96,16 +255,20 @@ const char* poolname(int index) {
 }
 
 void resetSymbols() {
-  for (int i = 0; i < symtop; i++) {
+  for (int i = 0; i < NSYM; i++) {
     std::free(symtab[i].name);
     std::free(symtab[i].alias);
   }
   std::memset(symtab, 0, sizeof symtab);
   symtop = 0;
   for (int& b : qhash) b = -1;
+  for (int& t : qtail) t = -1;
   namecount = 0;
   nameoff[0] = 0;
   found = 0;
+  appendedAt = -1;
+  clearIndex(poolindex);
+  clearIndex(symindex);
 }
 
 }  // namespace tavo
