@@ -1,0 +1,1 @@
+device1.txt
