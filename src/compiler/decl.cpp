@@ -161,14 +161,17 @@ static void globals() {
       multiplier = number();
       expect('}');
     }
+    // Cell counts are signed 32-bit and wrap, as all arithmetic on
+    // numbers does; unsigned arithmetic gives the wrap without overflow.
+    unsigned cells = 1;
     if (match('[')) {
-      curgloboffs += number() * multiplier;
+      cells = static_cast<unsigned>(number()) * static_cast<unsigned>(multiplier);
       expect(']');
       globscalar[nglob] = 0;
     } else {
-      curgloboffs += 1;
       globscalar[nglob] = 1;
     }
+    curgloboffs = static_cast<int>(static_cast<unsigned>(curgloboffs) + cells);
     globids[nglob] = id;
     nglob++;
   } while (match(','));
