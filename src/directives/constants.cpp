@@ -1,11 +1,226 @@
-// constants.cpp: #constant, #CONST and #DATA. (Not built yet.)
+// constants.cpp: #constant, #CONST and #DATA definitions.
+//
+// Each definition becomes a symbol-table entry, which the lexer then puts in
+// place of the name: a number, a string, another name, a macro's text, or a
+// data table's address. Tables also go into the code image at once, at
+// origin, one after the other with nothing in between; the names in word
+// tables are patched after the second pass.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "codegen/codegen.h"
+#include "compiler/compiler.h"
 #include "directives/directives.h"
+#include "front/front.h"
 
 namespace tavo {
 
-void addConstant() {}
-void addData() {}
-void addConstBlock() {}
-void addDataBlock() {}
+// Bit 15 marks a table's value as a code-image address.
+constexpr int CODEADDRESS = 0x8000;
+
+static int defined(const char* s) {
+  int k = lookupK(s);
+  return k >= 0 && k < NSYM;
+}
+
+static char* copyof(const char* s) {
+  size_t n = std::strlen(s);
+  char* p = static_cast<char*>(std::malloc(n + 1));
+  std::memcpy(p, s, n + 1);
+  return p;
+}
+
+// Adds the entry s at symtop with its kind, text and value; the caller
+// counts it. Returns 0 after reporting a full table.
+static int newEntry(const char* s, int type, const char* alias, int value) {
+  if (appendK(s) < 0) {
+    error("too many constants and data tables (max 5000)");
+    trash();
+    return 0;
+  }
+  symtab[symtop].type = type;
+  symtab[symtop].alias = alias ? copyof(alias) : nullptr;
+  symtab[symtop].value = value;
+  return 1;
+}
+
+// The raw rest of the line after a '$', blanks included, the line end not.
+// Returns its length; at most MAXMACROTEXT characters are kept in text.
+static int macroText(char (&text)[MAXMACROTEXT + 1]) {
+  int n = 0;
+  while (nextchar != '\n' && nextchar != -1) {
+    int c = next();
+    if (n < MAXMACROTEXT) text[n] = static_cast<char>(c);
+    n++;
+  }
+  text[n < MAXMACROTEXT ? n : MAXMACROTEXT] = 0;
+  return n;
+}
+
+// NAME value, with token at the name. The value is a number, a string,
+// another name, or '$' and the rest of the line. On success token is left at
+// the value (or '$') and the lookahead at the line end.
+void addConstant() {
+  if (defined(ident)) {
+    error("re-definition of constant");
+    trash();
+    return;
+  }
+  char cname[MAXSYM];
+  std::snprintf(cname, sizeof cname, "%s", ident);
+  if (token != TOK_NAME) {
+    error("a name was expected for the constant definition");
+    trash();
+    return;
+  }
+  token = getlex();
+  switch (token) {
+    case TOK_DOLLAR: {
+      char text[MAXMACROTEXT + 1];
+      if (macroText(text) > MAXMACROTEXT) {
+        error("macro text too long (max 199 characters)");
+        return;
+      }
+      if (!newEntry(cname, TOK_MACRO, text, 0)) return;
+      break;
+    }
+    case TOK_NAME:
+      if (std::strcmp(ident, cname) == 0) {
+        error("Superfluous definition discarded");
+        token = getlex();
+        return;
+      }
+      if (!newEntry(cname, TOK_NAME, ident, lexval)) return;
+      break;
+    case TOK_STRING:
+    case TOK_CONST:
+      if (std::strcmp(symbol, cname) == 0) {
+        error("Superfluous definition discarded");
+        token = getlex();
+        return;
+      }
+      if (!newEntry(cname, token, symbol, lexval)) return;
+      break;
+    default:
+      error("Improper argument for #constant");
+      trash();
+      return;
+  }
+  symtop++;
+  expectEOL();
+}
+
+// Word items: numbers, or names patched after the second pass. Returns the
+// number of items placed.
+static int wordItems() {
+  int count = 0;
+  do {
+    if (token == TOK_CONST) {
+      emitword(lexval);
+    } else if (token == TOK_NAME) {
+      int before = patchptr;
+      xpatchAddress(ident, lexval, TOK_NAME);
+      if (patchptr == before) break;   // the patch table is full
+    } else {
+      error("Data must be a resolved constant or number");
+      break;
+    }
+    count++;
+    token = getlex();
+  } while (match(','));
+  return count;
+}
+
+// Dword items: numbers only, four bytes each, least significant first.
+static int dwordItems() {
+  int count = 0;
+  do {
+    if (token != TOK_CONST) {
+      error("Data must be a resolved constant or number");
+      break;
+    }
+    unsigned v = static_cast<unsigned>(lexval);
+    for (int i = 0; i < 4; i++) emitdata(static_cast<int>((v >> (8 * i)) & 0xFF));
+    count++;
+    token = getlex();
+  } while (match(','));
+  return count;
+}
+
+// TYPE NAME item, item, ... with token at the type keyword. The table is
+// appended at origin; its entry is made before the items are read, so a
+// table whose items fail keeps its entry and the bytes already placed.
+// token is left at the first token after the last item.
+void addData() {
+  if (dataStart == 0) dataStart = origin;
+  int type = token;
+  if (type != KW_BYTE && type != KW_WORD && type != KW_DWORD) {
+    error("Data type must be byte, word or dword for #data");
+    trash();
+    return;
+  }
+  token = getlex();
+  if (token != TOK_NAME) {
+    error("Bad name for #data");
+    trash();
+    return;
+  }
+  if (defined(ident)) {
+    error("re-definition of name");
+    trash();
+    return;
+  }
+  int address = origin;
+  if (!newEntry(ident, 0, nullptr, address + CODEADDRESS)) return;
+  int k = symtop++;
+  token = getlex();
+
+  const char* format;
+  int size;
+  if (type == KW_BYTE) {
+    size = loadBytes2Codestream();
+    format = "byte table at prog[%d], %d bytes used";
+  } else if (type == KW_WORD) {
+    size = 2 * wordItems();
+    format = "word table at prog[%d], %d bytes used";
+  } else {
+    size = 4 * dwordItems();
+    format = "dword table at prog[%d], %d bytes used";
+  }
+  char alias[100];
+  std::snprintf(alias, sizeof alias, format, address, size);
+  symtab[k].type = type;
+  symtab[k].alias = copyof(alias);
+}
+
+// #CONST: one definition on the directive's own line, or a block of them,
+// one per line, up to #END. token is at the token after CONST.
+void addConstBlock() {
+  if (thisline == currline) {
+    addConstant();
+    return;
+  }
+  while (!match(TOK_HASH) && ecount == 0) {
+    addConstant();
+    if (nextchar == '\n') token = getlex();
+  }
+  expectToken(KW_END);
+}
+
+// #DATA in the source: one table on the directive's own line, or a block of
+// tables up to #END. The first such directive starts the data area.
+void addDataBlock() {
+  if (dataStart == 0) dataStart = origin;
+  if (thisline == currline) {
+    addData();
+    return;
+  }
+  while (!match(TOK_HASH) && ecount == 0) {
+    addData();
+    if (nextchar == '\n') token = getlex();
+  }
+  expectToken(KW_END);
+}
 
 }  // namespace tavo
