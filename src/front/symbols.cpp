@@ -37,10 +37,13 @@ static int nameoff[NAMESIZE / 2 + 1];
 
 namespace {
 
-// Slot counts: powers of two whose three quarters exceed the most names a
-// store can hold (35000 pool names of one character, NSYM entries).
+// Most slots: powers of two whose three quarters exceed the most names a
+// store can hold (35000 pool names of one character, NSYM entries). An index
+// starts small and doubles as names come, so a small program touches little
+// memory.
 constexpr int POOLSLOTS = 1 << 16;
 constexpr int SYMSLOTS = 1 << 14;
+constexpr int FIRSTSLOTS = 1 << 10;
 
 // A zeroed slot is empty, so the indexes need no setting up before the first
 // compilation.
@@ -51,14 +54,15 @@ struct Slot {
 
 struct NameIndex {
   Slot* slots;
-  int mask;       // slot count - 1
-  int used;       // slots ever filled since the index was last cleared
+  int maxsize;
+  int mask;       // slots in use now, minus one
+  int used;       // slots filled since the index was last cleared
 };
 
 Slot poolslots[POOLSLOTS];
 Slot symslots[SYMSLOTS];
-NameIndex poolindex{poolslots, POOLSLOTS - 1, 0};
-NameIndex symindex{symslots, SYMSLOTS - 1, 0};
+NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0};
+NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0};
 
 // FNV-1a over the name's bytes; also measures the name.
 uint32_t fullhash(const char* s, size_t& len) {
@@ -69,9 +73,13 @@ uint32_t fullhash(const char* s, size_t& len) {
   return h;
 }
 
-void clearIndex(NameIndex& x) {
-  std::memset(x.slots, 0, sizeof(Slot) * static_cast<size_t>(x.mask + 1));
+// Empties the index, at the size that holds `live` names at most half full.
+void clearIndex(NameIndex& x, int live) {
+  if (x.used) std::memset(x.slots, 0, sizeof(Slot) * static_cast<size_t>(x.mask + 1));
   x.used = 0;
+  int size = FIRSTSLOTS;
+  while (live > size / 2 && size < x.maxsize) size *= 2;
+  x.mask = size - 1;
 }
 
 // Whether pool index i is in use and holds s.
@@ -82,6 +90,7 @@ bool poolHolds(int i, const char* s) {
 // Whether symbol entry i can be reached by lookupK: a counted entry, or the
 // entry at symtop after appendK has linked it and before it is counted.
 int appendedAt = -1;   // the entry the last appendK wrote
+int symhigh;           // entries below this may own copies
 bool symLive(int i) {
   return i < symtop || (i == symtop && appendedAt == symtop);
 }
@@ -122,26 +131,27 @@ void place(NameIndex& x, int slot, uint32_t key, int pos) {
 }
 
 // Past three quarters full the index is made again from the positions in
-// use, which drops every stale slot. Names in use never fill it that far.
-bool crowded(const NameIndex& x) { return x.used > (x.mask + 1) / 4 * 3; }
+// use, which drops every stale slot, and grows when they fill half of it.
+// Names in use never fill the largest size that far.
+bool crowded(const NameIndex& x) { return x.used >= (x.mask + 1) / 4 * 3; }
 
 void rebuildPool() {
-  clearIndex(poolindex);
+  clearIndex(poolindex, namecount);
   for (int i = 0; i < namecount; i++) {
     size_t len;
     uint32_t key = fullhash(names + nameoff[i], len);
-    int freeslot;
+    int freeslot = -1;
     if (probePool(key, names + nameoff[i], &freeslot) == -1) place(poolindex, freeslot, key, i);
   }
 }
 
 void rebuildSym() {
-  clearIndex(symindex);
+  clearIndex(symindex, symtop + 1);
   for (int i = 0; i <= symtop && i < NSYM; i++) {
     if (!symLive(i) || !symtab[i].name) continue;
     size_t len;
     uint32_t key = fullhash(symtab[i].name, len);
-    int freeslot;
+    int freeslot = -1;
     if (probeSym(key, symtab[i].name, &freeslot) == -1) place(symindex, freeslot, key, i);
   }
 }
@@ -198,8 +208,9 @@ int appendK(const char* s) {
   }
   qtail[b] = symtop;
   appendedAt = symtop;
+  if (symtop >= symhigh) symhigh = symtop + 1;
   if (crowded(symindex)) rebuildSym();
-  int freeslot;
+  int freeslot = -1;
   if (probeSym(key, s, &freeslot) == -1) place(symindex, freeslot, key, symtop);
   return 0;
 }
@@ -227,7 +238,7 @@ int lookup(const char* name) {
   found = 0;
   size_t len;
   uint32_t key = fullhash(name, len);
-  int freeslot;
+  int freeslot = -1;
   int slot = probePool(key, name, &freeslot);
   if (slot != -1) {
     found = 1;
@@ -255,11 +266,12 @@ const char* poolname(int index) {
 }
 
 void resetSymbols() {
-  for (int i = 0; i < NSYM; i++) {
+  for (int i = 0; i < symhigh; i++) {
     std::free(symtab[i].name);
     std::free(symtab[i].alias);
   }
-  std::memset(symtab, 0, sizeof symtab);
+  std::memset(symtab, 0, sizeof(constant) * static_cast<size_t>(symhigh));
+  symhigh = 0;
   symtop = 0;
   for (int& b : qhash) b = -1;
   for (int& t : qtail) t = -1;
@@ -267,8 +279,8 @@ void resetSymbols() {
   nameoff[0] = 0;
   found = 0;
   appendedAt = -1;
-  clearIndex(poolindex);
-  clearIndex(symindex);
+  clearIndex(poolindex, 0);
+  clearIndex(symindex, 0);
 }
 
 }  // namespace tavo
