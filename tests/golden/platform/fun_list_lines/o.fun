@@ -1,0 +1,4 @@
+a.txt
+
+c.txt
+b.txt
