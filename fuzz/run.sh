@@ -24,7 +24,10 @@ elif [ "$mode" != smoke ]; then
   exit 2
 fi
 
+# tavo_fuzz works in a directory of its own, so every path must be absolute.
 mkdir -p "$dir/artifacts"
+dir=$(cd "$dir" && pwd)
+fuzzer=$(cd "$(dirname "$fuzzer")" && pwd)/$(basename "$fuzzer")
 rm -rf "$dir/seeds"
 bash "$here/make_corpus.sh" "$here/../tests" "$dir/seeds" >/dev/null
 cp "$here"/seeds/* "$dir/seeds/"
