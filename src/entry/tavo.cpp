@@ -2,14 +2,12 @@
 // the current directory; the host learns the outcome from the files left
 // there. The entry always reports success, so a load never fails because
 // of the compilation.
+#include "entry/tavo.h"
+
 #include "driver/tavomain.h"
 
 namespace {
 
-constexpr unsigned DLL_PROCESS_DETACH = 0;
-constexpr unsigned DLL_PROCESS_ATTACH = 1;
-constexpr unsigned DLL_THREAD_ATTACH = 2;
-constexpr unsigned DLL_THREAD_DETACH = 3;
 constexpr int TRUE = 1;
 
 }  // namespace
