@@ -17,6 +17,10 @@ void pexpr();
 int pushval(int staged);
 int pushloop(int tok, int max, const int* arr);
 void pderef(int l, int tok);
+// Nesting of expr and stmt together: nestdeeper opens a level, or reports
+// and ends the input when the limit is reached; nestback closes it.
+int nestdeeper();
+void nestback();
 void resetExpressions();
 
 // ---------------------------------------------------------------------------

@@ -19,6 +19,25 @@ int pushop;
 int pusharg;
 int parenCount;
 
+// Nesting of expr and stmt calls together. Each level takes stack, so past
+// MAXDEPTH levels the source is treated as ending there, after one report:
+// no program nests so deep, and a pathological one cannot exhaust the stack.
+constexpr int MAXDEPTH = 1000;
+static int depth;
+
+int nestdeeper() {
+  if (depth >= MAXDEPTH) {
+    error("expression or statement nested too deeply (max 1000 levels)");
+    nextchar = -1;
+    token = TOK_EOF;
+    return 0;
+  }
+  depth++;
+  return 1;
+}
+
+void nestback() { depth--; }
+
 // Sets pushop to tok and searches arr[0..max-1] for lexval; on the first
 // match pusharg becomes the index and the result is 1.
 int pushloop(int tok, int max, const int* arr) {
@@ -260,12 +279,9 @@ static void shortcircuit(int p) {
   patchjump(j, origin);
 }
 
-// Compiles the expression at the current token, absorbing binary operators
-// of precedence above `precedence` (0x100 takes a primary with its postfix
-// operators only). With needval the result is a value and 0 is returned;
-// otherwise an lvalue stays an address and 1 is returned. The token that
-// ends the expression stays current. The first token decides word access.
-int expr(int needval, int precedence) {
+// The expression at the current token: a primary, its postfix operators,
+// and binary operators climbing by precedence.
+static int climb(int needval, int precedence) {
   int tok = token;
   int funcid = 0;
   int stop = 0;
@@ -321,6 +337,18 @@ int expr(int needval, int precedence) {
   return lval;
 }
 
-void resetExpressions() { pushop = pusharg = parenCount = 0; }
+// Compiles the expression at the current token, absorbing binary operators
+// of precedence above `precedence` (0x100 takes a primary with its postfix
+// operators only). With needval the result is a value and 0 is returned;
+// otherwise an lvalue stays an address and 1 is returned. The token that
+// ends the expression stays current. The first token decides word access.
+int expr(int needval, int precedence) {
+  if (!nestdeeper()) return 0;
+  int lval = climb(needval, precedence);
+  nestback();
+  return lval;
+}
+
+void resetExpressions() { pushop = pusharg = parenCount = depth = 0; }
 
 }  // namespace tavo

@@ -317,6 +317,7 @@ static void refuse(const char* message) {
 // One statement at the current token; one ';' after it is consumed.
 // Returns 1 for an expression statement.
 int stmt() {
+  if (!nestdeeper()) return 0;
   int isexpr = 0;
   switch (token) {
     case '{': case '}': error("Syntax Error"); break;
@@ -345,6 +346,7 @@ int stmt() {
     default: exprstmt(); isexpr = 1; break;
   }
   match(';');
+  nestback();
   return isexpr;
 }
 

@@ -198,6 +198,28 @@ TEST_F(SecondPass, ResetRepeatsACompilation) {
   EXPECT_EQ(bytes(0), first);
 }
 
+// Expressions and statements nest by recursion; a source nesting them
+// beyond any program's need is stopped with one report, as if it ended
+// there, instead of exhausting the stack.
+TEST_F(SecondPass, DeepNestingStopsWithOneReport) {
+  const std::string deep(20000, '(');
+  compile("var x;\nfunc main()\n  x := " + deep + "x;\nendfunc\n");
+  std::string err = test::errors();
+  EXPECT_EQ(err.substr(0, err.find(" in line")),
+            "expression or statement nested too deeply (max 1000 levels)");
+  EXPECT_EQ(ecount, 1);
+
+  std::string ifs;
+  for (int i = 0; i < 20000; i++) ifs += "if ((x)) ";
+  compile("var x;\nfunc main()\n  " + ifs + "x := 1;\nendfunc\n");
+  EXPECT_EQ(ecount, 1);
+
+  // A nesting any program could use is compiled.
+  compile("var x;\nfunc main()\n  x := " + std::string(200, '(') + "x" + std::string(200, ')') +
+          ";\nendfunc\n");
+  EXPECT_EQ(test::errors(), "");
+}
+
 // Long random token streams, shaped loosely like functions, compile to
 // whatever they compile to without ever writing past a table or hanging.
 // Run under the sanitizer build this catches any stray write.
