@@ -55,11 +55,8 @@ int rawget(InputBuffer& b, std::FILE* fp) {
   return b.data[b.pos++];
 }
 
-}  // namespace
-
-int readchar() {
-  InputBuffer& b = inheriting ? fncbuf : srcbuf;
-  std::FILE* fp = inheriting ? fnc_fp : src_fp;
+// The character after a CR, a block boundary or a change of file.
+static int readslow(InputBuffer& b, std::FILE* fp) {
   int c = rawget(b, fp);
   if (c == '\r') {
     int d = rawget(b, fp);
@@ -68,6 +65,25 @@ int readchar() {
   }
   return c;
 }
+
+// The buffer of the file being read and the file itself.
+inline InputBuffer& inputbuffer(std::FILE*& fp) {
+  fp = inheriting ? fnc_fp : src_fp;
+  return inheriting ? fncbuf : srcbuf;
+}
+
+// The next character of the current file. Most are buffered bytes that are
+// no CR, taken here without a call.
+inline int fastchar() {
+  std::FILE* fp;
+  InputBuffer& b = inputbuffer(fp);
+  if (b.fp == fp && b.pos < b.len && b.data[b.pos] != '\r') return b.data[b.pos++];
+  return readslow(b, fp);
+}
+
+}  // namespace
+
+int readchar() { return fastchar(); }
 
 void rewindSource() {
   if (src_fp) std::rewind(src_fp);
@@ -101,28 +117,31 @@ int xdigit(int c) {
 // ---------------------------------------------------------------------------
 // The reader.
 
+// next() for a lookahead r taken from a macro's text.
+static int nextmacro(int r) {
+  macrosize--;
+  if (macrosize != 0) {
+    macroptr++;
+    nextchar = static_cast<signed char>(macrobuffer[macroptr]);
+  } else {
+    nextchar = readchar();
+  }
+  if (r == '\n') {       // only the saved lookahead can be a newline
+    currline++;
+    currcol = 0;
+  }
+  return r;
+}
+
 // Consumes the lookahead and returns it. At the end of input it stays at
 // the end. Characters from a macro's text leave the position alone, except
 // the saved lookahead at its end when that is a newline.
-int next() {
+static inline int consume() {
   int r = nextchar;
   if (r == -1) return -1;
-  if (macrosize != 0) {
-    macrosize--;
-    if (macrosize != 0) {
-      macroptr++;
-      nextchar = static_cast<signed char>(macrobuffer[macroptr]);
-    } else {
-      nextchar = readchar();
-    }
-    if (r == '\n') {       // only the saved lookahead can be a newline
-      currline++;
-      currcol = 0;
-    }
-    return r;
-  }
+  if (macrosize != 0) return nextmacro(r);
   currcol++;
-  nextchar = readchar();
+  nextchar = fastchar();
   if (r == '\n') {
     currline++;
     currcol = 0;
@@ -130,19 +149,58 @@ int next() {
   return r;
 }
 
+int next() { return consume(); }
+
 // Skips blanks, line ends and control characters; returns the first other
 // character (or a negative one: the end of input, a high macro byte).
 int getnext() {
   int c;
-  do c = next();
+  do c = consume();
   while (c >= 0 && c <= 32);
   return c;
 }
 
-// Discards the rest of the line; the newline stays the lookahead.
-void trash() {
-  while (nextchar != '\n' && nextchar != -1) next();
+// Consumes characters while the lookahead is neither stop nor the end of
+// input, exactly as that many calls of next() would. Read from a file, the
+// characters are passed over a buffer at a time: the lookahead and the bytes
+// before the next stop byte (all but a CR that may pair with an LF after
+// them), with the lines and columns they hold.
+static void skipuntil(int stop) {
+  while (nextchar != stop && nextchar != -1) {
+    std::FILE* fp;
+    InputBuffer& b = inputbuffer(fp);
+    if (macrosize != 0 || b.fp != fp) {
+      next();
+      continue;
+    }
+    if (nextchar == '\n') {
+      currline++;
+      currcol = 0;
+    } else {
+      currcol++;
+    }
+    const unsigned char* p = b.data + b.pos;
+    const unsigned char* e = b.data + b.len;
+    auto end = static_cast<const unsigned char*>(std::memchr(p, stop, static_cast<size_t>(e - p)));
+    if (!end) end = e;
+    if (end > p && end[-1] == '\r') end--;
+    // Of the bytes before end, a CR before an LF is not delivered; only the
+    // columns after the last LF count.
+    const unsigned char* line = p;
+    for (const unsigned char* q = p; stop != '\n' && (q = static_cast<const unsigned char*>(
+                                          std::memchr(q, '\n', static_cast<size_t>(end - q))));
+         line = ++q) {
+      currline++;
+      currcol = 0;
+    }
+    currcol += static_cast<int>(end - line);
+    b.pos = static_cast<size_t>(end - b.data);
+    nextchar = fastchar();
+  }
 }
+
+// Discards the rest of the line; the newline stays the lookahead.
+void trash() { skipuntil('\n'); }
 
 int promote(int t, int yes, int no) {
   if (nextchar == t) {
@@ -264,6 +322,7 @@ static int nametoken() {
 // Returns 0 when the end of input came first.
 static int blockcomment() {
   while (nextchar != -1) {
+    skipuntil('*');   // nothing before an asterisk can end the comment
     int c = next();
     if (c == '*' && nextchar == '/') break;
   }
@@ -325,7 +384,8 @@ static int scan(int& depth) {
           continue;
         }
         if (nextchar == '/') {
-          while (nextchar != -1 && next() != '\n') {}
+          trash();   // the comment, then its newline
+          next();
           if (nextchar == -1) {
             error("Unexpected end of file encountered");
             return TOK_EOF;

@@ -1,0 +1,153 @@
+// The reader: lines are passed over a buffer at a time by trash and by the
+// comment scans, and must leave the lookahead, line and column exactly where
+// consuming one character at a time leaves them, CR LF pairs and 64 KiB
+// block boundaries included.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "testutil.h"
+
+using namespace tavo;
+
+namespace {
+
+// One character at a time over what the reader delivers: the text without
+// the CR of each CR LF pair. Positions as the reader keeps them: line 1,
+// column 1 with the first character as the lookahead.
+struct Model {
+  std::string d;
+  size_t i = 0;
+  int line = 1, col = 1;
+
+  explicit Model(const std::string& text) {
+    for (size_t k = 0; k < text.size(); k++)
+      if (!(text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n')) d += text[k];
+  }
+  int look() const { return i < d.size() ? static_cast<unsigned char>(d[i]) : -1; }
+  void consume() {
+    if (i >= d.size()) return;
+    char r = d[i++];
+    col++;
+    if (r == '\n') {
+      line++;
+      col = 0;
+    }
+  }
+  void trash() {
+    while (look() != '\n' && look() != -1) consume();
+  }
+};
+
+constexpr size_t BLOCK = 1 << 16;   // the reader's buffer
+
+std::string randomLine(std::mt19937& rng, size_t len) {
+  static const char chars[] = "abcxyz019 _\t\r*/";
+  std::string s;
+  for (size_t k = 0; k < len; k++) s += chars[rng() % (sizeof chars - 1)];
+  return s;
+}
+
+#define EXPECT_AT(m, what)                      \
+  do {                                          \
+    ASSERT_EQ(nextchar, (m).look()) << (what);  \
+    ASSERT_EQ(currline, (m).line) << (what);    \
+    ASSERT_EQ(currcol, (m).col) << (what);      \
+  } while (0)
+
+}  // namespace
+
+TEST(Reader, TrashAcrossBlocksAndCrLfPairs) {
+  std::mt19937 rng(7);
+  std::string text;
+  // A CR LF pair split by the first block boundary, then by the second.
+  text += std::string(BLOCK - 1 - 3, 'a') + "abc\r\n";
+  text += std::string(BLOCK - 2, 'b') + "\r\r\n";
+  while (text.size() < 5 * BLOCK) {
+    size_t len = rng() % 4 == 0 ? rng() % 100000 : rng() % 80;
+    text += randomLine(rng, len);
+    text += rng() % 2 ? "\r\n" : "\n";
+  }
+  text += "tail";
+  test::startSource(text);
+  Model m(text);
+  EXPECT_AT(m, "start");
+  for (int step = 0; m.look() != -1; step++) {
+    if (rng() % 3) {
+      trash();
+      m.trash();
+    } else {
+      EXPECT_EQ(next(), m.look());
+      m.consume();
+    }
+    EXPECT_AT(m, step);
+  }
+  trash();
+  EXPECT_EQ(nextchar, -1);
+}
+
+// Block comments spanning lines and blocks, line comments, CRs that pair
+// and CRs that do not: after each name the position is where the name ends.
+TEST(Reader, CommentsKeepLinesAndColumns) {
+  std::mt19937 rng(11);
+  std::string text;
+  std::vector<std::pair<std::string, size_t>> names;   // name, end in text
+  int n = 0;
+  while (text.size() < 4 * BLOCK) {
+    switch (rng() % 4) {
+      case 0: {   // a block comment of several lines, some long
+        text += "/*";
+        int lines = static_cast<int>(rng() % 6);
+        for (int k = 0; k < lines; k++) {
+          std::string line = randomLine(rng, rng() % 3 == 0 ? rng() % 30000 : rng() % 60);
+          for (size_t at; (at = line.find("*/")) != std::string::npos;) line[at + 1] = '*';
+          text += line;
+          text += rng() % 2 ? "\r\n" : "\n";
+        }
+        text += "**/";
+        break;
+      }
+      case 1:
+        text += "// " + randomLine(rng, rng() % 200) + (rng() % 2 ? "\r\n" : "\n");
+        break;
+      case 2:
+        text += rng() % 2 ? " \r\n\t" : "  ";
+        break;
+      default: {
+        std::string nm = "n" + std::to_string(n++);
+        text += nm;
+        names.push_back({nm, text.size()});
+        text += ' ';
+      }
+    }
+  }
+  text += "end\n";
+  test::startSource(text);
+  test::captureErrors();
+  Model m(text);
+  size_t raw = 0;   // text offset of the model's lookahead
+  for (auto& [nm, end] : names) {
+    ASSERT_EQ(getlex(), TOK_NAME);
+    ASSERT_STREQ(ident, nm.c_str());
+    for (; raw < end; raw++)
+      if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+    EXPECT_AT(m, nm);
+  }
+  EXPECT_EQ(getlex(), TOK_NAME);
+  EXPECT_EQ(getlex(), TOK_EOF);
+  EXPECT_EQ(test::errors(), "");
+}
+
+TEST(Reader, LineCommentReachingTheEndOfALongFile) {
+  std::string text = "a\n//" + std::string(3 * BLOCK, 'c');
+  test::startSource(text);
+  test::captureErrors();
+  EXPECT_EQ(getlex(), TOK_NAME);
+  EXPECT_EQ(getlex(), TOK_EOF);
+  EXPECT_EQ(test::errors(), "Unexpected end of file encountered in line 1, column 2 (pass2)\n");
+  EXPECT_EQ(currline, 2);
+  EXPECT_EQ(currcol, static_cast<int>(3 * BLOCK + 2));
+}
