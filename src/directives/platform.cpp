@@ -140,6 +140,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
     currline = 1;
     currcol = 1;
     inheriting = 1;
+    macrosize = 0;   // what is left of a macro is the source's lookahead
     nextchar = readchar();
     token = getlex();
     while (ecount == 0 && token != TOK_EOF) {
@@ -163,6 +164,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
   currline = savedline;
   currcol = 0;
   inheriting = 0;
+  macrosize = 0;   // a macro at the end of the file ends with it
   nextchar = readchar();
   token = getlex();
 }

@@ -181,6 +181,15 @@ TEST_F(FirstPass, PreloadedFilesLeaveTheSourceWhole) {
   EXPECT_EQ(fnc_fp, nullptr);
 }
 
+// A file named through a macro is read from its first character: what is
+// left of the macro is the source's lookahead, given up with it.
+TEST_F(FirstPass, InheritThroughAMacro) {
+  file("Include/a.txt", "func beep(), 0;\n");
+  ASSERT_EQ(run("#constant F $ \"a.txt\"\n#inherit F\n#STACK 30\n"), 0) << errors();
+  EXPECT_STREQ(newfuncs, " beep");
+  EXPECT_EQ(main_stackSize, 30);
+}
+
 // A faulty entry is still installed and numbered.
 TEST_F(FirstPass, FaultyEntryIsInstalled) {
   file("Include/a.txt", "func f(\"a\") 1;\nfunc g(), 0;\n");
