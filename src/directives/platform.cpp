@@ -106,7 +106,7 @@ static void fileDirective(const char* fname) {
     match(KW_CONST);
     int oneline = thisline == currline;
     addConstBlock();
-    if (oneline) token = getlex();   // the block form read past its #END
+    if (oneline) token = getlex();   // a block has read past its #END already
   } else if (token == KW_DATA) {
     match(KW_DATA);
     addData();
