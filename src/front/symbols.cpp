@@ -193,6 +193,10 @@ int appendK(const char* s) {
   constant& k = symtab[symtop];
   size_t len;
   uint32_t key = fullhash(s, len);
+  // An entry left here by an emptied table or an append that was never
+  // counted is dead: its copies go.
+  std::free(k.name);
+  std::free(k.alias);
   k.name = static_cast<char*>(std::malloc(len + 1));
   std::memcpy(k.name, s, len + 1);
   k.alias = nullptr;
