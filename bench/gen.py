@@ -5,7 +5,7 @@
 
 Shapes:
   typical  functions with loops, conditions, prints, calls and tables,
-           filling the code image almost to its end
+           filling the code image to its last byte
   limits   every table at its limit: 5000 constants and tables, 3000
            globals, 2991 functions (with the nine built-ins, 3000), a name
            pool of exactly 70000 characters, 1000 names in word tables, a
