@@ -56,6 +56,10 @@ extern int narg;
 extern int infunc;                 // 1 inside a function body
 
 int parse();
+// The first index of a name in globids or funids, as a search from index 0
+// would find it; -1 when it is not there.
+int findglobal(int id);
+int findfunction(int id);
 void resetDeclarations();
 void resetCompiler();   // every reset of this folder
 

@@ -28,6 +28,40 @@ int argids[NARG];
 int narg;
 int infunc;
 
+// The first entry of each name in globids and funids, by pool index, plus
+// one (0: none). Names are resolved once per use, so with thousands of
+// globals and functions a search of the tables would dominate a compilation.
+// The index catches up with the table when it is consulted, and an entry
+// counts only while it still points at that name within the count.
+constexpr int NAMEINDEXSIZE = NAMESIZE / 2 + 1;   // more names than the pool holds
+
+namespace {
+
+struct FirstIndex {
+  int first[NAMEINDEXSIZE];
+  int indexed;   // table entries taken into account so far
+
+  int valid(const int* ids, int count, int id) const {
+    int i = first[id] - 1;
+    return i >= 0 && i < count && ids[i] == id ? i : -1;
+  }
+  int find(const int* ids, int count, int id) {
+    if (indexed > count) indexed = count;
+    for (; indexed < count; indexed++) {
+      int k = ids[indexed];
+      if (k >= 0 && k < NAMEINDEXSIZE && valid(ids, indexed, k) < 0) first[k] = indexed + 1;
+    }
+    return id >= 0 && id < NAMEINDEXSIZE ? valid(ids, count, id) : -1;
+  }
+};
+
+FirstIndex globfirst, funfirst;
+
+}  // namespace
+
+int findglobal(int id) { return globfirst.find(globids, nglob, id); }
+int findfunction(int id) { return funfirst.find(funids, nfun, id); }
+
 // What a function definition tells parse to do next.
 enum { GO_ON, STOP, FAIL };
 
@@ -260,6 +294,7 @@ void resetDeclarations() {
   for (int& a : argids) a = 0;
   narg = 0;
   infunc = 0;
+  globfirst = funfirst = FirstIndex{};
 }
 
 // Every global of the second pass back to its load-time state.

@@ -55,18 +55,20 @@ int pushloop(int tok, int max, const int* arr) {
 // globals, compiled functions, then platform functions. Sets pushop and
 // pusharg and, unless staged, emits the push. Returns 1 when what is pushed
 // is an lvalue (a scalar's address), 0 otherwise.
+// Globals and functions are found through their name index rather than a
+// search; pushop still ends as the opcode of the last table tried.
 int pushval(int staged) {
-  int lval;
+  int lval, i;
   if (pushloop(C_PUSHAL, nlocal, localids)) {
     lval = 1;
   } else if (pushloop(C_PUSHAA, narg, argids)) {
     pusharg = narg - pusharg - 1;   // the last argument is 0
     lval = 1;
-  } else if (pushloop(C_PUSHAG, nglob, globids)) {
-    lval = globscalar[pusharg];     // an array's address is its value
-    pusharg = globoffs[pusharg];
-  } else if (pushloop(C_PUSHAC, nfun, funids)) {
-    pusharg = funoffs[pusharg];
+  } else if (pushop = C_PUSHAG; (i = findglobal(lexval)) >= 0) {
+    lval = globscalar[i];           // an array's address is its value
+    pusharg = globoffs[i];
+  } else if (pushop = C_PUSHAC; (i = findfunction(lexval)) >= 0) {
+    pusharg = funoffs[i];
     lval = 0;
   } else if (lexval >= RESERVEDNAMES && lexval < RESERVEDNAMES + SYSTEMCALLS) {
     pusharg = -(lexval - RESERVEDNAMES + 1);   // serin -1, putch -2, ...

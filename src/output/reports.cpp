@@ -44,7 +44,8 @@ static void reportConstants(std::FILE* fp) {
 static void reportNames(std::FILE* fp) {
   std::fprintf(fp, "\n[RESERVED]\n");
   for (int i = 0; i < namecount; i++) {
-    std::fprintf(fp, "%s\n", poolname(i));
+    std::fputs(poolname(i), fp);   // "%s\n" without the formatting cost
+    std::fputc('\n', fp);
     int position = i + 1;
     if (position == RESERVEDNAMES) std::fprintf(fp, "\n[INTERNAL]\n");
     if (position == INHERENTNAMES) std::fprintf(fp, "\n[INHERITED]\n");
