@@ -289,7 +289,16 @@ void checkOutputs(const Layout& l, const Files& f, int ecount, int codefull) {
   bool summary = stated >= 0;
   if (summary != (f.count("o.stx") != 0)) fail("o.stx and the summary of o.aux disagree");
   if (ecount == 0 && !summary) fail("no error, but o.aux does not end with :PROGRAM or :LIBRARY");
+  if (aux.rfind("\n========= First Pass =========\n", 0) != 0) fail("o.aux does not begin with the first pass");
   if (summary) {
+    // The syntax file begins with the reserved words and built-in names.
+    static const char* const words =
+        "if else endif while wend repeat until forever endfunc return break continue byte word "
+        "dword var object func inherit platform include constant optimize print CONST DATA END "
+        "STACK goto gosub endsub lookup8 lookup16 serin putch serout setbaud to pause putnum "
+        "translate putstr ";
+    if (f.at("o.stx").rfind(words, 0) != 0) fail("o.stx does not begin with the reserved names");
+    if (aux.find("\n[COMPLETED]\n") == std::string::npos) fail("o.aux has no [COMPLETED] line");
     if (stated != static_cast<long>(bin.size()))
       fail("o.aux states another code size than o.bin has", std::to_string(stated));
     if (bin.size() < static_cast<size_t>(tavo::CODEOFFSET)) fail("o.bin lacks the start-up header");
