@@ -25,16 +25,29 @@ inline void startSource(const std::string& text, int whichPass = 2) {
   nextchar = readchar();
 }
 
+// Everything written to fp so far; later writes still append.
+inline std::string readAll(std::FILE* fp) {
+  std::fflush(fp);
+  std::rewind(fp);
+  std::string s;
+  for (int c; (c = std::fgetc(fp)) != EOF;) s += static_cast<char>(c);
+  return s;
+}
+
 // Captures what the diagnostics write while a test runs.
 inline void captureErrors() { err_fp = std::tmpfile(); }
 
-inline std::string errors() {
-  if (!err_fp) return "";
-  std::fflush(err_fp);
-  std::rewind(err_fp);
+inline std::string errors() { return err_fp ? readAll(err_fp) : ""; }
+
+// The image bytes from address from up to origin (or to), in hex.
+inline std::string hexbytes(int from, int to = -1) {
+  if (to < 0) to = origin;
   std::string s;
-  int c;
-  while ((c = std::fgetc(err_fp)) != EOF) s += static_cast<char>(c);
+  char buf[4];
+  for (int i = from; i < to; i++) {
+    std::snprintf(buf, sizeof buf, "%02X", code[i]);
+    s += buf;
+  }
   return s;
 }
 
