@@ -194,33 +194,28 @@ void addData() {
   symtab[k].alias = copyof(alias);
 }
 
-// #CONST: one definition on the directive's own line, or a block of them,
-// one per line, up to #END. token is at the token after CONST.
-void addConstBlock() {
+// One definition on the directive's own line, or a block of them, one per
+// line, up to #END. The block runs only while no error has been reported.
+static void definitions(void (*define)()) {
   if (thisline == currline) {
-    addConstant();
+    define();
     return;
   }
   while (!match(TOK_HASH) && ecount == 0) {
-    addConstant();
+    define();
     if (nextchar == '\n') token = getlex();
   }
   expectToken(KW_END);
 }
 
-// #DATA in the source: one table on the directive's own line, or a block of
-// tables up to #END. The first such directive starts the data area.
+// #CONST, with token at the token after CONST.
+void addConstBlock() { definitions(addConstant); }
+
+// #DATA in the source, with token at the token after DATA. The first such
+// directive starts the data area.
 void addDataBlock() {
   if (dataStart == 0) dataStart = origin;
-  if (thisline == currline) {
-    addData();
-    return;
-  }
-  while (!match(TOK_HASH) && ecount == 0) {
-    addData();
-    if (nextchar == '\n') token = getlex();
-  }
-  expectToken(KW_END);
+  definitions(addData);
 }
 
 }  // namespace tavo
