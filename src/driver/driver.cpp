@@ -6,7 +6,6 @@
 // first step are reset, everything else starts from the load-time zero.
 #include <sys/stat.h>
 
-#include <cstdarg>
 #include <cstring>
 
 #include "codegen/codegen.h"
@@ -75,14 +74,6 @@ std::FILE* openInput(const char* path) {
   return std::fopen(path, "rb");
 }
 
-void auxprintf(const char* fmt, ...) {
-  if (!aux_fp) return;
-  va_list ap;
-  va_start(ap, fmt);
-  std::vfprintf(aux_fp, fmt, ap);
-  va_end(ap);
-}
-
 // Step 1: the starting values of a compilation.
 static void startingValues() {
   ecount = 0;
@@ -120,6 +111,7 @@ static void closeAll() {
   closeStream(list_fp);
   closeStream(sym_fp);
   closeStream(hex_fp);
+  auxflush();   // what the log still holds goes to it first
   closeStream(aux_fp);
   closeStream(map_fp);
   closeStream(bin_fp);

@@ -241,7 +241,10 @@ int mainOrv();
 void resetAll();                 // every global back to its load-time state
 void installNames();             // reserved words and built-in functions
 std::FILE* openInput(const char* path);  // a directory counts as absent
+
+// auxlog.cpp: lines of "o.aux", buffered until auxflush() (or the close)
 void auxprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void auxflush();                 // writes what is buffered; drops it when aux_fp is closed
 
 // diagnostics.cpp
 int eputchar(int c);

@@ -28,12 +28,12 @@ static const char* kindText(int type) {
 
 // "[CONSTANTS]": one line per entry in order of definition; a name longer
 // than its field pushes the rest of the line right.
-static void reportConstants(std::FILE* fp) {
+static void reportConstants() {
   if (symtop == 0) return;
-  std::fprintf(fp, "\n[CONSTANTS]\n");
+  auxprintf("\n[CONSTANTS]\n");
   for (int i = 0; i < symtop; i++) {
     const constant& c = symtab[i];
-    std::fprintf(fp, "%-20s%-8s%s\n", c.name ? c.name : "", kindText(c.type),
+    auxprintf("%-20s%-8s%s\n", c.name ? c.name : "", kindText(c.type),
                  c.alias ? c.alias : "");
   }
 }
@@ -41,20 +41,19 @@ static void reportConstants(std::FILE* fp) {
 // The whole name pool in index order, a heading after each boundary. When
 // two boundaries are equal (no inherited functions) both headings follow
 // the same name.
-static void reportNames(std::FILE* fp) {
-  std::fprintf(fp, "\n[RESERVED]\n");
+static void reportNames() {
+  auxprintf("\n[RESERVED]\n");
   for (int i = 0; i < namecount; i++) {
-    std::fputs(poolname(i), fp);   // "%s\n" without the formatting cost
-    std::fputc('\n', fp);
+    auxprintf("%s\n", poolname(i));
     int position = i + 1;
-    if (position == RESERVEDNAMES) std::fprintf(fp, "\n[INTERNAL]\n");
-    if (position == INHERENTNAMES) std::fprintf(fp, "\n[INHERITED]\n");
-    if (position == LASTNAME) std::fprintf(fp, "\n[COMPILED]\n");
+    if (position == RESERVEDNAMES) auxprintf("\n[INTERNAL]\n");
+    if (position == INHERENTNAMES) auxprintf("\n[INHERITED]\n");
+    if (position == LASTNAME) auxprintf("\n[COMPILED]\n");
   }
 }
 
-static void reportFunction(std::FILE* fp, int i) {
-  std::fprintf(fp, "name=%s  funcid=%d  funargcnt=%d funcreturns=%d\n",
+static void reportFunction(int i) {
+  auxprintf("name=%s  funcid=%d  funargcnt=%d funcreturns=%d\n",
                FunctionName[i] ? FunctionName[i] : "", FunctionNumber[i],
                FunctionParameterCount[i], FunctionReturns[i]);
 }
@@ -62,14 +61,14 @@ static void reportFunction(std::FILE* fp, int i) {
 // The function-details table: the platform functions (negative numbers)
 // come first, then the program's own. The last entry named "main" gives
 // main_argcount and main_hasret.
-static void reportFunctions(std::FILE* fp) {
-  std::fprintf(fp, "\n[ZOLT FUNCTIONS]\n");
+static void reportFunctions() {
+  auxprintf("\n[ZOLT FUNCTIONS]\n");
   int i = 0;
-  for (; i < FunctionCount && FunctionNumber[i] < 0; i++) reportFunction(fp, i);
-  std::fprintf(fp, "\n[USER FUNCTIONS]\n");
-  std::fprintf(fp, "User functions = %d\n", nfun);
+  for (; i < FunctionCount && FunctionNumber[i] < 0; i++) reportFunction(i);
+  auxprintf("\n[USER FUNCTIONS]\n");
+  auxprintf("User functions = %d\n", nfun);
   for (; i < FunctionCount; i++) {
-    reportFunction(fp, i);
+    reportFunction(i);
     if (FunctionName[i] && std::strcmp(FunctionName[i], "main") == 0) {
       main_argcount = FunctionParameterCount[i];
       main_hasret = FunctionReturns[i];
@@ -78,29 +77,29 @@ static void reportFunctions(std::FILE* fp) {
 }
 
 // The last block of "o.aux": what the image is, and its sizes.
-static void reportOutputKind(std::FILE* fp) {
+static void reportOutputKind() {
   if (hasMain == 1) {
-    std::fprintf(fp, ":PROGRAM\n");
-    std::fprintf(fp, "code[%d];\n", codesize);
-    std::fprintf(fp, "mem[%d];\n", curgloboffs);
-    std::fprintf(fp, "argcount %d;\n", main_argcount);
-    std::fprintf(fp, "retval %s;\n", main_hasret ? "YES" : "NO");
-    std::fprintf(fp, "stacksize %d;\n", main_stackSize);
+    auxprintf(":PROGRAM\n");
+    auxprintf("code[%d];\n", codesize);
+    auxprintf("mem[%d];\n", curgloboffs);
+    auxprintf("argcount %d;\n", main_argcount);
+    auxprintf("retval %s;\n", main_hasret ? "YES" : "NO");
+    auxprintf("stacksize %d;\n", main_stackSize);
   } else {
-    std::fprintf(fp, ":LIBRARY\n");
-    std::fprintf(fp, "code[%d];\n", codesize);
-    std::fprintf(fp, "mem[%d];\n", curgloboffs);
+    auxprintf(":LIBRARY\n");
+    auxprintf("code[%d];\n", codesize);
+    auxprintf("mem[%d];\n", curgloboffs);
   }
 }
 
 // Writes the closing summary to "o.aux", when it is open.
 void writeSummary() {
   if (!aux_fp) return;
-  reportConstants(aux_fp);
-  reportNames(aux_fp);
-  reportFunctions(aux_fp);
-  std::fprintf(aux_fp, "\n[COMPLETED]\n");
-  reportOutputKind(aux_fp);
+  reportConstants();
+  reportNames();
+  reportFunctions();
+  auxprintf("\n[COMPLETED]\n");
+  reportOutputKind();
 }
 
 // "o.stx": the first LASTNAME names of the pool (reserved words, built-in
@@ -109,7 +108,10 @@ void writeSummary() {
 void CreateSyntaxFile() {
   std::FILE* fp = std::fopen("o.stx", "wb");
   if (!fp) return;
-  for (int i = 0; i < LASTNAME && i < namecount; i++) std::fprintf(fp, "%s ", poolname(i));
+  for (int i = 0; i < LASTNAME && i < namecount; i++) {
+    std::fputs(poolname(i), fp);
+    std::fputc(' ', fp);
+  }
   std::fclose(fp);
 }
 
