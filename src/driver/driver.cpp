@@ -106,6 +106,7 @@ static void closeStream(std::FILE*& fp) {
 
 // Step 18: every open stream, in this order.
 static void closeAll() {
+  releaseInput();
   closeStream(src_fp);
   closeStream(err_fp);
   closeStream(list_fp);

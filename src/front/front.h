@@ -66,6 +66,7 @@ int getlex();
 int readchar();                // raw character of the current input file
 void rewindSource();           // back to the start of "o.src", buffer emptied
 void resetFunctionReader();    // forget buffered characters of fnc_fp
+void releaseInput();           // let go of the files' buffers (before they close)
 void resetLexer();
 
 // ---------------------------------------------------------------------------

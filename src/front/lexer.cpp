@@ -5,7 +5,13 @@
 // a macro being expanded. Identifiers are resolved on the spot: a defined
 // constant first, then the name pool, so the parser sees constants as values
 // and reserved words as keyword tokens.
+#include <algorithm>
 #include <cstring>
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <sys/stat.h>
+#endif
 
 #include "front/front.h"
 
@@ -28,27 +34,68 @@ int lexval;
 int genpop;
 
 // ---------------------------------------------------------------------------
-// Reading files in blocks. A CR right before an LF is dropped, so CR LF
+// Reading files. A file is mapped into memory whole where the system allows
+// it, so that the second pass reads the source again for nothing; otherwise
+// it is read a block at a time. A CR right before an LF is dropped, so CR LF
 // sources read exactly like LF ones; a lone CR is an ordinary character.
 
 namespace {
 
+constexpr size_t BLOCKSIZE = 1 << 16;
+
 struct InputBuffer {
   std::FILE* fp = nullptr;     // the file these bytes came from
+  const unsigned char* data = nullptr;
   size_t pos = 0, len = 0;
-  unsigned char data[1 << 16];
+  bool mapped = false;         // data is the whole file, mapped
+  unsigned char* block;        // else the last block read, kept here
 };
 
-InputBuffer srcbuf, fncbuf;
+unsigned char srcblock[BLOCKSIZE], fncblock[BLOCKSIZE];
+InputBuffer srcbuf{.block = srcblock}, fncbuf{.block = fncblock};
+
+#ifndef _WIN32
+// Maps the whole of b's file and goes on from where its stream stands.
+// False when it is no regular file with something in it or cannot be mapped.
+bool mapfile(InputBuffer& b) {
+  int fd = fileno(b.fp);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+  long at = std::ftell(b.fp);
+  size_t size = static_cast<size_t>(st.st_size);
+  void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (p == MAP_FAILED) return false;
+  b.data = static_cast<const unsigned char*>(p);
+  b.len = size;
+  b.pos = at > 0 ? std::min(static_cast<size_t>(at), size) : 0;
+  b.mapped = true;
+  return true;
+}
+
+void unmapfile(InputBuffer& b) {
+  if (b.mapped) munmap(const_cast<unsigned char*>(b.data), b.len);
+  b.mapped = false;
+}
+#else
+bool mapfile(InputBuffer&) { return false; }
+void unmapfile(InputBuffer&) {}
+#endif
+
+// Makes fp the file of b, read from where its stream stands; nothing of the
+// file b had before is kept.
+void attach(InputBuffer& b, std::FILE* fp) {
+  unmapfile(b);
+  b.fp = fp;
+  b.data = b.block;
+  b.pos = b.len = 0;
+  if (fp) mapfile(b);
+}
 
 int rawget(InputBuffer& b, std::FILE* fp) {
-  if (b.fp != fp) {            // another file: nothing buffered is its
-    b.fp = fp;
-    b.pos = b.len = 0;
-  }
+  if (b.fp != fp) attach(b, fp);
   if (b.pos == b.len) {
-    if (!fp) return -1;
-    b.len = std::fread(b.data, 1, sizeof b.data, fp);
+    if (!fp || b.mapped) return -1;
+    b.len = std::fread(b.block, 1, BLOCKSIZE, fp);
     b.pos = 0;
     if (b.len == 0) return -1;
   }
@@ -81,19 +128,33 @@ inline int fastchar() {
   return readslow(b, fp);
 }
 
+// The buffer whose unread bytes follow the lookahead, when the reader takes
+// its characters from a file (not from a macro's text); null otherwise.
+// Scanning loops take runs of bytes from it directly.
+inline InputBuffer* direct() {
+  if (macrosize != 0) return nullptr;
+  std::FILE* fp;
+  InputBuffer& b = inputbuffer(fp);
+  return b.fp == fp ? &b : nullptr;
+}
+
 }  // namespace
 
 int readchar() { return fastchar(); }
 
 void rewindSource() {
   if (src_fp) std::rewind(src_fp);
-  srcbuf.fp = src_fp;
-  srcbuf.pos = srcbuf.len = 0;
+  if (srcbuf.fp == src_fp && srcbuf.mapped)
+    srcbuf.pos = 0;
+  else
+    attach(srcbuf, src_fp);
 }
 
-void resetFunctionReader() {
-  fncbuf.fp = fnc_fp;
-  fncbuf.pos = fncbuf.len = 0;
+void resetFunctionReader() { attach(fncbuf, fnc_fp); }
+
+void releaseInput() {
+  attach(srcbuf, nullptr);
+  attach(fncbuf, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -151,13 +212,36 @@ static inline int consume() {
 
 int next() { return consume(); }
 
+// Consumes the lookahead, a blank, and the blanks after it in b, exactly as
+// that many calls of next() would. A CR ends the run: it may pair with an LF.
+static void skipblanks(InputBuffer& b) {
+  int line = currline, col = currcol;
+  auto step = [&](int c) {
+    col++;
+    if (c == '\n') {
+      line++;
+      col = 0;
+    }
+  };
+  step(nextchar);
+  const unsigned char* p = b.data + b.pos;
+  const unsigned char* e = b.data + b.len;
+  for (; p < e && *p <= 32 && *p != '\r'; p++) step(*p);
+  currline = line;
+  currcol = col;
+  b.pos = static_cast<size_t>(p - b.data);
+  nextchar = fastchar();
+}
+
 // Skips blanks, line ends and control characters; returns the first other
 // character (or a negative one: the end of input, a high macro byte).
 int getnext() {
-  int c;
-  do c = consume();
-  while (c >= 0 && c <= 32);
-  return c;
+  for (;;) {
+    int c = consume();
+    if (c < 0 || c > 32) return c;
+    if (nextchar >= 0 && nextchar <= 32)
+      if (InputBuffer* b = direct()) skipblanks(*b);
+  }
 }
 
 // Consumes characters while the lookahead is neither stop nor the end of
@@ -167,12 +251,12 @@ int getnext() {
 // them), with the lines and columns they hold.
 static void skipuntil(int stop) {
   while (nextchar != stop && nextchar != -1) {
-    std::FILE* fp;
-    InputBuffer& b = inputbuffer(fp);
-    if (macrosize != 0 || b.fp != fp) {
+    InputBuffer* buffer = direct();
+    if (!buffer) {
       next();
       continue;
     }
+    InputBuffer& b = *buffer;
     if (nextchar == '\n') {
       currline++;
       currcol = 0;
@@ -274,7 +358,8 @@ static int getnumber(int c) {
   return TOK_CONST;
 }
 
-// Collects a name into ident, cut to MAXNAMELEN characters.
+// Collects a name into ident, cut to MAXNAMELEN characters. The letters
+// that follow the lookahead in the file's buffer are taken as one run.
 static void getname(int c) {
   int n = 0;
   ident[n++] = static_cast<char>(c);
@@ -284,6 +369,19 @@ static void getname(int c) {
       ident[n++] = static_cast<char>(nextchar);
     else
       toolong = true;
+    if (InputBuffer* b = direct()) {
+      const unsigned char* p = b->data + b->pos;
+      const unsigned char* e = b->data + b->len;
+      const unsigned char* q = p;
+      while (q < e && letter(*q)) q++;
+      int run = static_cast<int>(q - p);
+      int kept = std::min(run, MAXNAMELEN - n);
+      std::memcpy(ident + n, p, static_cast<size_t>(kept));
+      n += kept;
+      toolong |= kept < run;
+      currcol += run;   // letters: no line ends among them
+      b->pos += static_cast<size_t>(run);
+    }
     next();
   }
   ident[n] = 0;
@@ -461,8 +559,7 @@ void resetLexer() {
   ident[0] = 0;
   strsize = stringsize = 0;
   token = lexval = genpop = 0;
-  srcbuf.fp = fncbuf.fp = nullptr;
-  srcbuf.pos = srcbuf.len = fncbuf.pos = fncbuf.len = 0;
+  releaseInput();
 }
 
 }  // namespace tavo

@@ -1,11 +1,14 @@
-// The reader: lines are passed over a buffer at a time by trash and by the
-// comment scans, and must leave the lookahead, line and column exactly where
-// consuming one character at a time leaves them, CR LF pairs and 64 KiB
-// block boundaries included.
+// The reader: blanks, names and comment lines are passed over as runs of
+// bytes, and must leave the lookahead, line and column exactly where
+// consuming one character at a time leaves them, CR LF pairs included. A
+// source is read from its mapping when it is a regular file, else in 64 KiB
+// blocks (here: through a pipe), whose boundaries must not show.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -51,6 +54,43 @@ std::string randomLine(std::mt19937& rng, size_t len) {
   return s;
 }
 
+// Starts reading text as the source, from a file or through a pipe.
+class Reader : public ::testing::TestWithParam<bool> {
+ protected:
+  void start(const std::string& text) {
+    if (!GetParam()) {
+      test::startSource(text);
+      return;
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    writer = std::thread([fd = fds[1], text] {
+      for (size_t at = 0; at < text.size();) {
+        ssize_t n = write(fd, text.data() + at, text.size() - at);
+        if (n <= 0) break;
+        at += static_cast<size_t>(n);
+      }
+      close(fd);
+    });
+    test::startSource("");
+    std::fclose(src_fp);
+    src_fp = fdopen(fds[0], "rb");
+    rewindSource();
+    nextchar = readchar();
+  }
+  void TearDown() override {
+    if (writer.joinable()) {
+      while (nextchar != -1) next();   // lets the writer finish
+      writer.join();
+    }
+    resetAll();
+  }
+  std::thread writer;
+};
+
+INSTANTIATE_TEST_SUITE_P(FileOrPipe, Reader, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Pipe" : "File"; });
+
 #define EXPECT_AT(m, what)                      \
   do {                                          \
     ASSERT_EQ(nextchar, (m).look()) << (what);  \
@@ -60,7 +100,25 @@ std::string randomLine(std::mt19937& rng, size_t len) {
 
 }  // namespace
 
-TEST(Reader, TrashAcrossBlocksAndCrLfPairs) {
+// Character by character: lone CRs, CR LF pairs and CR CR LF, some of them
+// split by a block boundary.
+TEST_P(Reader, EveryCharacterAcrossBlocks) {
+  std::string text;
+  for (size_t cut : {BLOCK, 2 * BLOCK, 3 * BLOCK, 4 * BLOCK}) {
+    static const char* const pieces[] = {"x\ry", "\r\n", "\r\r\n", "\r"};
+    const char* piece = pieces[cut / BLOCK - 1];
+    text += std::string(cut - text.size() - 1, 'a') + piece + "z\n";
+  }
+  start(text);
+  Model m(text);
+  for (int step = 0; m.look() != -1; step++) {
+    EXPECT_EQ(next(), m.look());
+    m.consume();
+    EXPECT_AT(m, step);
+  }
+}
+
+TEST_P(Reader, TrashAcrossBlocksAndCrLfPairs) {
   std::mt19937 rng(7);
   std::string text;
   // A CR LF pair split by the first block boundary, then by the second.
@@ -72,7 +130,7 @@ TEST(Reader, TrashAcrossBlocksAndCrLfPairs) {
     text += rng() % 2 ? "\r\n" : "\n";
   }
   text += "tail";
-  test::startSource(text);
+  start(text);
   Model m(text);
   EXPECT_AT(m, "start");
   for (int step = 0; m.look() != -1; step++) {
@@ -91,7 +149,7 @@ TEST(Reader, TrashAcrossBlocksAndCrLfPairs) {
 
 // Block comments spanning lines and blocks, line comments, CRs that pair
 // and CRs that do not: after each name the position is where the name ends.
-TEST(Reader, CommentsKeepLinesAndColumns) {
+TEST_P(Reader, CommentsKeepLinesAndColumns) {
   std::mt19937 rng(11);
   std::string text;
   std::vector<std::pair<std::string, size_t>> names;   // name, end in text
@@ -125,7 +183,7 @@ TEST(Reader, CommentsKeepLinesAndColumns) {
     }
   }
   text += "end\n";
-  test::startSource(text);
+  start(text);
   test::captureErrors();
   Model m(text);
   size_t raw = 0;   // text offset of the model's lookahead
@@ -141,9 +199,9 @@ TEST(Reader, CommentsKeepLinesAndColumns) {
   EXPECT_EQ(test::errors(), "");
 }
 
-TEST(Reader, LineCommentReachingTheEndOfALongFile) {
+TEST_P(Reader, LineCommentReachingTheEndOfALongFile) {
   std::string text = "a\n//" + std::string(3 * BLOCK, 'c');
-  test::startSource(text);
+  start(text);
   test::captureErrors();
   EXPECT_EQ(getlex(), TOK_NAME);
   EXPECT_EQ(getlex(), TOK_EOF);
