@@ -26,10 +26,7 @@ void xpatchAddress(const char* pname, int, int type) {
     error("too many names in word tables (max 1000)");
     return;
   }
-  size_t len = std::strlen(pname);
-  std::free(patchname[patchptr]);   // left by an earlier compilation in tests
-  patchname[patchptr] = static_cast<char*>(std::malloc(len + 1));
-  std::memcpy(patchname[patchptr], pname, len + 1);
+  patchname[patchptr] = keeptext(pname);
   patchaddr[patchptr] = origin;
   patchtype[patchptr] = type;
   patchptr++;
@@ -79,16 +76,12 @@ void xapply_patches() {
       resolve(patchname[i], patchaddr[i]);
     else if (err_fp)
       std::fprintf(err_fp, "could not resolve %s\n", patchname[i]);
-    std::free(patchname[i]);
     patchname[i] = nullptr;
   }
 }
 
 void resetPatches() {
-  for (char*& s : patchname) {
-    std::free(s);
-    s = nullptr;
-  }
+  for (char*& s : patchname) s = nullptr;
   for (int i = 0; i < PATCHTABLESIZE; i++) patchaddr[i] = patchtype[i] = 0;
   patchptr = 0;
 }

@@ -135,7 +135,7 @@ static int funcdef() {
     error("function name used elsewhere");
     return STOP;
   }
-  std::snprintf(currentFunctionName, sizeof currentFunctionName, "%s", ident);
+  copytext(currentFunctionName, sizeof currentFunctionName, ident);
   int address = origin;
   expect('(');
   thisline = currline;   // the line of the token after '('

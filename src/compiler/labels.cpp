@@ -28,13 +28,6 @@ int njump;
 // after it was read.
 static char targetname[MAXSYM];
 
-static char* copyname(const char* s) {
-  size_t len = std::strlen(s);
-  char* p = static_cast<char*>(std::malloc(len + 1));
-  std::memcpy(p, s, len + 1);
-  return p;
-}
-
 // Takes back the name the lexer has just read, when reading it added it to
 // the pool; a name that was there before (a variable, a function) stays.
 static void withdrawname() {
@@ -56,7 +49,7 @@ void declLocalLabel(int org) {
   } else if (nlabel >= NLABELS) {
     error("too many labels (max 50)");
   } else {
-    labelids[nlabel] = copyname(ident);
+    labelids[nlabel] = keeptext(ident);
     labeladdr[nlabel] = org;
     labelLine[nlabel] = currline;
     auxprintf("LABEL %s: at %d\n", ident, org);
@@ -75,7 +68,7 @@ int findLocalLabel(const char* id) {
 // Demands the name of a jump's target and consumes it, keeping its text for
 // declLocalJump and taking it out of the pool before reading on.
 void labeltarget() {
-  std::snprintf(targetname, sizeof targetname, "%s", ident);
+  copytext(targetname, sizeof targetname, ident);
   if (token == TOK_NAME) withdrawname();
   expectToken(TOK_NAME);
 }
@@ -87,7 +80,7 @@ void declLocalJump(int patch) {
     error("too many jumps to labels (max 50)");
     return;
   }
-  jumpids[njump] = copyname(targetname);
+  jumpids[njump] = keeptext(targetname);
   jumpaddr[njump] = patch;
   jumpLine[njump] = currline;
   njump++;
@@ -110,7 +103,6 @@ void resolveLocalJumps() {
 
 void destroyLocalJumps() {
   for (int i = njump - 1; i >= 0; i--) {
-    std::free(jumpids[i]);
     jumpids[i] = nullptr;
     jumpaddr[i] = 0;
   }
@@ -119,7 +111,6 @@ void destroyLocalJumps() {
 
 void destroyLocalLabels() {
   for (int i = nlabel - 1; i >= 0; i--) {
-    std::free(labelids[i]);
     labelids[i] = nullptr;
     labeladdr[i] = 0;
   }

@@ -24,13 +24,6 @@ static int defined(const char* s) {
   return k >= 0 && k < NSYM;
 }
 
-static char* copyof(const char* s) {
-  size_t n = std::strlen(s);
-  char* p = static_cast<char*>(std::malloc(n + 1));
-  std::memcpy(p, s, n + 1);
-  return p;
-}
-
 // Adds the entry s at symtop with its kind, text and value; the caller
 // counts it. Returns 0 after reporting a full table.
 static int newEntry(const char* s, int type, const char* alias, int value) {
@@ -40,7 +33,7 @@ static int newEntry(const char* s, int type, const char* alias, int value) {
     return 0;
   }
   symtab[symtop].type = type;
-  symtab[symtop].alias = alias ? copyof(alias) : nullptr;
+  symtab[symtop].alias = alias ? keeptext(alias) : nullptr;
   symtab[symtop].value = value;
   return 1;
 }
@@ -68,7 +61,7 @@ void addConstant() {
     return;
   }
   char cname[MAXSYM];
-  std::snprintf(cname, sizeof cname, "%s", ident);
+  copytext(cname, sizeof cname, ident);
   if (token != TOK_NAME) {
     error("a name was expected for the constant definition");
     trash();
@@ -191,7 +184,7 @@ void addData() {
   char alias[100];
   std::snprintf(alias, sizeof alias, format, address, size);
   symtab[k].type = type;
-  symtab[k].alias = copyof(alias);
+  symtab[k].alias = keeptext(alias);
 }
 
 // One definition on the directive's own line, or a block of them, one per

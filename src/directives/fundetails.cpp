@@ -22,10 +22,7 @@ int InstallFunctionDetails(const char* s, int id, int narg, int returns) {
     return -1;
   }
   int i = FunctionCount++;
-  std::free(FunctionName[i]);   // left by an earlier compilation in tests
-  size_t len = std::strlen(s);
-  FunctionName[i] = static_cast<char*>(std::malloc(len + 1));
-  std::memcpy(FunctionName[i], s, len + 1);
+  FunctionName[i] = keeptext(s);
   FunctionNumber[i] = id;
   FunctionParameterCount[i] = narg;
   FunctionReturns[i] = returns;
@@ -41,10 +38,7 @@ int FindFunctionDetails(int id) {
 }
 
 void resetFunctionDetails() {
-  for (char*& s : FunctionName) {
-    std::free(s);
-    s = nullptr;
-  }
+  for (char*& s : FunctionName) s = nullptr;
   for (int i = 0; i < NFUN; i++)
     FunctionNumber[i] = FunctionParameterCount[i] = FunctionReturns[i] = 0;
   FunctionCount = 0;

@@ -60,7 +60,7 @@ void InheritFunction() {
     return;
   }
   auxprintf("\n[INHERITED] %s, TOKEN %d\n", ident, toknum);
-  std::snprintf(currentFunctionName, sizeof currentFunctionName, "%s", ident);
+  copytext(currentFunctionName, sizeof currentFunctionName, ident);
   newcount++;
   token = getlex();
 
@@ -126,7 +126,7 @@ static void fileDirective(const char* fname) {
 // when the file was opened is dropped) and the next token is read.
 void LoadFunctionFile(const char* fpath, const char* fname) {
   char name[MAXSTRLEN + 1];   // fname may be the lexer's own buffer
-  std::snprintf(name, sizeof name, "%s", fname);
+  copytext(name, sizeof name, fname);
   int savedline = currline;
   char fullpath[FULLPATHSIZE + 1];
   std::snprintf(fullpath, sizeof fullpath, "%s%s", fpath, name);

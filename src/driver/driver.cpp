@@ -236,6 +236,7 @@ void resetAll() {
   resetPlatform();
   resetFunctionDetails();
   resetCompiler();
+  resetTextStore();   // after the tables that point into it
   closeAll();
   pass = 0;
   RESERVEDNAMES = INHERENTNAMES = LASTNAME = SYSTEMCALLS = 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 
 namespace tavo {
 
@@ -241,6 +242,19 @@ int mainOrv();
 void resetAll();                 // every global back to its load-time state
 void installNames();             // reserved words and built-in functions
 std::FILE* openInput(const char* path);  // a directory counts as absent
+
+// textstore.cpp: copies of names and texts kept until resetTextStore()
+char* keeptext(const char* s);
+char* keeptext(const char* s, size_t len);
+void resetTextStore();
+
+// Copies src into dst of `size` bytes, cut to fit, always terminated.
+inline void copytext(char* dst, size_t size, const char* src) {
+  size_t n = src ? std::strlen(src) : 0;
+  if (n >= size) n = size - 1;
+  std::memcpy(dst, src ? src : "", n);
+  dst[n] = 0;
+}
 
 // auxlog.cpp: lines of "o.aux", buffered until auxflush() (or the close)
 void auxprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -388,14 +388,6 @@ static void getname(int c) {
   if (toolong) error("name too long (max 69 characters)");
 }
 
-// Copies a defined name's text into a buffer, cut to fit.
-static void copytext(char* dst, size_t size, const char* src) {
-  size_t n = src ? std::strlen(src) : 0;
-  if (n >= size) n = size - 1;
-  if (n) std::memcpy(dst, src, n);
-  dst[n] = 0;
-}
-
 // Starts delivering the macro's text: the text, a NUL, the lookahead that
 // was current and a NUL. The NULs separate the text from what follows.
 static void expandmacro(const char* text) {
