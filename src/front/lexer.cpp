@@ -55,6 +55,12 @@ unsigned char srcblock[BLOCKSIZE], fncblock[BLOCKSIZE];
 InputBuffer srcbuf{.block = srcblock}, fncbuf{.block = fncblock};
 
 #ifndef _WIN32
+#ifdef MAP_POPULATE
+constexpr int MAPFLAGS = MAP_PRIVATE | MAP_POPULATE;   // every page at once
+#else
+constexpr int MAPFLAGS = MAP_PRIVATE;
+#endif
+
 // Maps the whole of b's file and goes on from where its stream stands.
 // False when it is no regular file with something in it or cannot be mapped.
 bool mapfile(InputBuffer& b) {
@@ -63,7 +69,7 @@ bool mapfile(InputBuffer& b) {
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
   long at = std::ftell(b.fp);
   size_t size = static_cast<size_t>(st.st_size);
-  void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  void* p = mmap(nullptr, size, PROT_READ, MAPFLAGS, fd, 0);
   if (p == MAP_FAILED) return false;
   b.data = static_cast<const unsigned char*>(p);
   b.len = size;
@@ -408,6 +414,62 @@ static int nametoken() {
   return lexval < RESERVEDNAMES ? KEYWORDBASE + lexval : TOK_NAME;
 }
 
+// Passes over the blanks and the one comment that follow the lookahead in
+// b, leaving everything as scan() would after reading them one character at
+// a time: the lookahead after the comment, its line and column, and the
+// error position set there. Changes nothing and returns false when no
+// comment follows the blanks, or when the slow path is needed: a CR, the end
+// of the buffer, a comment that the end of input cuts short.
+static bool skipcomment(InputBuffer& b) {
+  const unsigned char* data = b.data;
+  size_t i = b.pos, len = b.len;
+  int la = nextchar, line = currline, col = currcol;
+  while (la >= 0 && la <= 32) {
+    col++;
+    if (la == '\n') {
+      line++;
+      col = 0;
+    }
+    if (i == len || data[i] == '\r') return false;
+    la = data[i++];
+  }
+  if (la != '/' || i == len) return false;
+  const unsigned char* p = data + i;   // after the '/'
+  const unsigned char* end = data + len;
+  if (*p == '/') {
+    // The comment, its line end, and a character after it.
+    auto nl = static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (!nl || nl + 1 == end) return false;
+    line++;
+    col = 0;
+    i = static_cast<size_t>(nl + 1 - data);
+  } else if (*p == '*') {
+    // Up to the first "*/", whose '*' may be the opening one.
+    const unsigned char* star = p;
+    while ((star = static_cast<const unsigned char*>(
+                std::memchr(star, '*', static_cast<size_t>(end - star)))) &&
+           (star + 1 == end || star[1] != '/'))
+      star++;
+    if (!star) return false;
+    const unsigned char* after = star + 2;
+    const unsigned char* linestart = nullptr;
+    for (const unsigned char* q = p; (q = static_cast<const unsigned char*>(
+                                          std::memchr(q, '\n', static_cast<size_t>(after - q))));
+         linestart = ++q)
+      line++;
+    col = linestart ? static_cast<int>(after - linestart) : col + 1 + static_cast<int>(after - p);
+    i = static_cast<size_t>(after - data);
+  } else {
+    return false;
+  }
+  currline = line;
+  currcol = col;
+  b.pos = i;
+  nextchar = fastchar();
+  SetErrorPos();
+  return true;
+}
+
 // Skips a block comment whose '/' is consumed and '*' is the lookahead.
 // Returns 0 when the end of input came first.
 static int blockcomment() {
@@ -425,6 +487,9 @@ static int blockcomment() {
 static int scan(int& depth) {
   for (;;) {
     SetErrorPos();
+    if (InputBuffer* b = direct())
+      while (skipcomment(*b)) {
+      }
     int c = getnext();
     if (digit(c)) return getnumber(c);
     if (letter(c)) {

@@ -209,3 +209,26 @@ TEST_P(Reader, LineCommentReachingTheEndOfALongFile) {
   EXPECT_EQ(currline, 2);
   EXPECT_EQ(currcol, static_cast<int>(3 * BLOCK + 2));
 }
+
+// An error reported at a token after comments is placed right after the
+// last comment before it, the blanks after that comment not counted.
+TEST_P(Reader, ErrorPositionAfterComments) {
+  struct Case {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"/* c */@", "Symbol not understood in line 1, column 8 (pass2)\n"},
+      {"/*/@", "Symbol not understood in line 1, column 4 (pass2)\n"},
+      {"a /* x\n y */ \t// z\r\n  @", "Symbol not understood in line 3 (pass2)\n"},
+      {"a /* x\r\n y */ \t @", "Symbol not understood in line 2, column 5 (pass2)\n"},
+      {"  \n  @", "Symbol not understood in line 1, column 1 (pass2)\n"},
+  };
+  for (const Case& c : cases) {
+    start(c.text);
+    test::captureErrors();
+    while (getlex() != TOK_EOF) {
+    }
+    EXPECT_EQ(test::errors(), c.error) << c.text;
+    TearDown();
+  }
+}
