@@ -15,7 +15,7 @@ namespace tavo {
 
 namespace {
 
-char auxbuf[1 << 15];
+char auxbuf[1 << 14];
 size_t auxlen;
 
 void put(const char* s, size_t n) {

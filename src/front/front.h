@@ -2,6 +2,7 @@
 // primitives.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "driver/tavomain.h"
@@ -13,12 +14,13 @@ namespace tavo {
 
 // One defined constant, macro or data table.
 struct constant {
-  char* name;    // owned copy of the defined name
-  char* alias;   // the entry's text; its meaning depends on type
-  int value;     // number, table address + 0x8000, or the alias's pool index
-  int type;      // kind: a token code (TOK_CONST, TOK_STRING, KW_BYTE, ...)
-  int link;      // next entry of the same hash bucket, -1 ends the chain
+  char* name;      // copy of the defined name (keeptext)
+  char* alias;     // the entry's text; its meaning depends on type
+  int value;       // number, table address + 0x8000, or the alias's pool index
+  int16_t type;    // kind: a token code (TOK_CONST, TOK_STRING, KW_BYTE, ...)
+  int16_t link;    // next entry of the same hash bucket, -1 ends the chain
 };
+static_assert(NSYM <= INT16_MAX && KEYWORDBASE + NRESERVED <= INT16_MAX);
 
 // symbol table; full: "too many constants and data tables (max 5000)"
 extern constant symtab[NSYM];
