@@ -57,6 +57,21 @@ printf 'x := 1;\n' >"$work/line1/o.src"
 "$tavoc" "$work/line1" >/dev/null 2>&1
 check "first line, pass 2" test "$(head -n 1 "$work/line1/o.err")" = "unknown command in line 1, column 1 (pass2)"
 
+# Outputs are written over in place: a second, smaller compilation in the
+# same directory leaves exactly its own files, no tail of the first.
+mkdir "$work/again"
+printf 'func f()\nendfunc\nfunc main()\n  f();\nendfunc\n' >"$work/again/o.src"
+: >"$work/again/dev.tvo"
+"$tavoc" "$work/again" >/dev/null 2>&1
+printf '#bogus\n' >"$work/again/o.src"
+"$tavoc" "$work/again" >/dev/null 2>&1
+check "again: o.err is the second run's" test "$(cat "$work/again/o.err")" = "unrecognized # directive in line 1, column 2 (pass1)"
+check "again: o.aux is the second run's" \
+  cmp -s <(printf '\n========= First Pass =========\n') "$work/again/o.aux"
+for f in o.bin o.lst o.hex o.sym o.map; do
+  check "again: $f is empty" test ! -s "$work/again/$f"
+done
+
 # dev.tvo as a directory counts as absent.
 mkdir -p "$work/devdir/dev.tvo"
 : >"$work/devdir/o.src"

@@ -4,7 +4,11 @@
 // 0 whatever happened; the outcome is in the files it leaves, above all
 // "o.err". It runs once per load of the library: only the values of its
 // first step are reset, everything else starts from the load-time zero.
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -104,23 +108,56 @@ static void closeStream(std::FILE*& fp) {
   fp = nullptr;
 }
 
+// Output files are written over in place and cut to what was written when
+// they close, rather than emptied when they open: emptying a file frees its
+// blocks, and common file systems then force the new data out to disk when
+// it closes, which costs more than a compilation when the same directory is
+// compiled again and again. Files are only ever written from start to end.
+std::FILE* openOutput(const char* path, const char* mode) {
+#ifdef _WIN32
+  return std::fopen(path, mode);
+#else
+  bool update = std::strchr(mode, '+') != nullptr;
+  int fd = open(path, (update ? O_RDWR : O_WRONLY) | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* fp = fdopen(fd, mode);   // no emptying here either
+  if (!fp) close(fd);
+  return fp;
+#endif
+}
+
+void closeOutput(std::FILE*& fp) {
+  if (!fp) return;
+#ifndef _WIN32
+  struct stat st;
+  if (std::fflush(fp) == 0 && fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) {
+    off_t end = ftello(fp);
+    if (end >= 0 && st.st_size > end && ftruncate(fileno(fp), end) != 0) {
+      // a file that cannot be cut keeps its old tail; nothing else to do
+    }
+  }
+#endif
+  std::fclose(fp);
+  fp = nullptr;
+}
+
 // Step 18: every open stream, in this order.
 static void closeAll() {
   releaseInput();
   closeStream(src_fp);
-  closeStream(err_fp);
-  closeStream(list_fp);
-  closeStream(sym_fp);
-  closeStream(hex_fp);
+  closeOutput(err_fp);
+  closeOutput(list_fp);
+  closeOutput(sym_fp);
+  closeOutput(hex_fp);
   auxflush();   // what the log still holds goes to it first
-  closeStream(aux_fp);
-  closeStream(map_fp);
-  closeStream(bin_fp);
+  closeOutput(aux_fp);
+  closeOutput(map_fp);
+  closeOutput(bin_fp);
 }
 
 // Creates one output file; on failure reports why and returns 0.
 static int create(std::FILE*& fp, const char* path, const char* mode, const char* why, int code) {
-  fp = std::fopen(path, mode);
+  fp = openOutput(path, mode);
   if (fp) return 1;
   fatal_error(why, code);
   return 0;
@@ -129,7 +166,7 @@ static int create(std::FILE*& fp, const char* path, const char* mode, const char
 // Steps 3 to 7: the files, in their order. Returns 0 when the compilation
 // cannot go on.
 static int openFiles() {
-  err_fp = std::fopen(err_filename, "wb");
+  err_fp = openOutput(err_filename, "wb");
   if (!err_fp) return 0;
   src_fp = openInput(in_filename);
   if (!src_fp) {

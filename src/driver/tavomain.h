@@ -242,6 +242,8 @@ int mainOrv();
 void resetAll();                 // every global back to its load-time state
 void installNames();             // reserved words and built-in functions
 std::FILE* openInput(const char* path);  // a directory counts as absent
+std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
+void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it
 
 // textstore.cpp: copies of names and texts kept until resetTextStore()
 char* keeptext(const char* s);

@@ -106,13 +106,13 @@ void writeSummary() {
 // and inherited functions), each followed by a space, with no line end. A
 // file that cannot be created is silently skipped.
 void CreateSyntaxFile() {
-  std::FILE* fp = std::fopen("o.stx", "wb");
+  std::FILE* fp = openOutput("o.stx", "wb");
   if (!fp) return;
   for (int i = 0; i < LASTNAME && i < namecount; i++) {
     std::fputs(poolname(i), fp);
     std::fputc(' ', fp);
   }
-  std::fclose(fp);
+  closeOutput(fp);
 }
 
 }  // namespace tavo
