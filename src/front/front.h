@@ -36,6 +36,18 @@ int hash(const char* s, unsigned l);
 int appendK(const char* s);
 int lookupK(const char* s);
 int lookup(const char* name);
+
+// A name with its length and hash: looked up in the symbol table and then
+// in the name pool, it is hashed once.
+struct NameKey {
+  const char* text;
+  size_t len;
+  uint32_t hash;
+};
+NameKey namekey(const char* s);
+NameKey namekey(const char* s, size_t len);
+int lookupK(const NameKey& name);
+int lookup(const NameKey& name);
 int eqstr(const char* p, const char* q);
 const char* poolname(int index);   // the pool's name at index, "" if none
 void resetSymbols();

@@ -364,9 +364,10 @@ static int getnumber(int c) {
   return TOK_CONST;
 }
 
-// Collects a name into ident, cut to MAXNAMELEN characters. The letters
-// that follow the lookahead in the file's buffer are taken as one run.
-static void getname(int c) {
+// Collects a name into ident, cut to MAXNAMELEN characters, and returns its
+// length. The letters that follow the lookahead in the file's buffer are
+// taken as one run.
+static size_t getname(int c) {
   int n = 0;
   ident[n++] = static_cast<char>(c);
   bool toolong = false;
@@ -392,6 +393,7 @@ static void getname(int c) {
   }
   ident[n] = 0;
   if (toolong) error("name too long (max 69 characters)");
+  return static_cast<size_t>(n);
 }
 
 // Starts delivering the macro's text: the text, a NUL, the lookahead that
@@ -409,8 +411,8 @@ static void expandmacro(const char* text) {
 }
 
 // A name that is a reserved word gives its keyword token.
-static int nametoken() {
-  lexval = lookup(ident);
+static int nametoken(const NameKey& name) {
+  lexval = lookup(name);
   return lexval < RESERVEDNAMES ? KEYWORDBASE + lexval : TOK_NAME;
 }
 
@@ -493,13 +495,13 @@ static int scan(int& depth) {
     int c = getnext();
     if (digit(c)) return getnumber(c);
     if (letter(c)) {
-      getname(c);
-      int k = lookupK(ident);
-      if (k < 0 || k >= NSYM) return nametoken();
+      NameKey name = namekey(ident, getname(c));
+      int k = lookupK(name);
+      if (k < 0 || k >= NSYM) return nametoken(name);
       const constant& e = symtab[k];
       if (e.type == TOK_NAME) {   // an alias reads as the other name
         copytext(ident, sizeof ident, e.alias);
-        return nametoken();
+        return nametoken(namekey(ident));
       }
       if (e.type == TOK_MACRO) {
         expandmacro(e.alias ? e.alias : "");

@@ -68,10 +68,9 @@ Slot symslots[SYMSLOTS];
 NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0};
 NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0};
 
-// A hash of the name's bytes, taken eight at a time (names run to 69
-// characters); also measures the name.
-uint32_t fullhash(const char* s, size_t& len) {
-  len = std::strlen(s);
+// A hash of the name's len bytes, taken eight at a time (names run to 69
+// characters).
+uint32_t fullhash(const char* s, size_t len) {
   uint64_t h = len * 0x9E3779B97F4A7C15u;
   size_t n = len;
   for (; n >= 8; s += 8, n -= 8) {
@@ -161,7 +160,7 @@ bool crowded(const NameIndex& x) { return x.used >= (x.mask + 1) / 4 * 3; }
 void rebuildPool() {
   clearIndex(poolindex, namecount);
   for (int i = 0; i < namecount; i++) {
-    size_t len;
+    size_t len = static_cast<size_t>(nameoff[i + 1] - nameoff[i] - 1);
     uint32_t key = fullhash(names + nameoff[i], len);
     int freeslot = -1;
     if (probePool(key, names + nameoff[i], &freeslot) == -1) place(poolindex, freeslot, key, i);
@@ -172,8 +171,7 @@ void rebuildSym() {
   clearIndex(symindex, symtop + 1);
   for (int i = 0; i <= symtop && i < NSYM; i++) {
     if (!symLive(i) || !symtab[i].name) continue;
-    size_t len;
-    uint32_t key = fullhash(symtab[i].name, len);
+    uint32_t key = fullhash(symtab[i].name, std::strlen(symtab[i].name));
     int freeslot = -1;
     if (probeSym(key, symtab[i].name, &freeslot) == -1) place(symindex, freeslot, key, i);
   }
@@ -214,7 +212,7 @@ int hash(const char* s, unsigned l) {
 int appendK(const char* s) {
   if (symtop == NSYM) return -1;
   constant& k = symtab[symtop];
-  size_t len;
+  size_t len = std::strlen(s);
   uint32_t key = fullhash(s, len);
   k.name = keeptext(s, len);
   k.alias = nullptr;
@@ -239,12 +237,17 @@ int appendK(const char* s) {
 
 // Index of the first entry named s; NSYM when there is none, -1 when the
 // table is empty. Callers treat both as "not defined".
-int lookupK(const char* s) {
+int lookupK(const NameKey& name) {
   if (symtop == 0) return -1;
-  size_t len;
-  int slot = probeSym(fullhash(s, len), s, nullptr);
+  int slot = probeSym(name.hash, name.text, nullptr);
   return slot == -1 ? NSYM : symslots[slot].pos1 - 1;
 }
+
+int lookupK(const char* s) { return lookupK(namekey(s)); }
+
+NameKey namekey(const char* s, size_t len) { return NameKey{s, len, fullhash(s, len)}; }
+
+NameKey namekey(const char* s) { return namekey(s, std::strlen(s)); }
 
 int eqstr(const char* p, const char* q) {
   while (*p)
@@ -256,10 +259,11 @@ int eqstr(const char* p, const char* q) {
 // The name pool.
 
 // Pool index of name, appending it when it is new; found tells which.
-int lookup(const char* name) {
+int lookup(const NameKey& key_) {
   found = 0;
-  size_t len;
-  uint32_t key = fullhash(name, len);
+  const char* name = key_.text;
+  size_t len = key_.len;
+  uint32_t key = key_.hash;
   int freeslot = -1;
   int slot = probePool(key, name, &freeslot);
   if (slot != -1) {
@@ -281,6 +285,8 @@ int lookup(const char* name) {
   }
   return index;
 }
+
+int lookup(const char* name) { return lookup(namekey(name)); }
 
 const char* poolname(int index) {
   if (index < 0 || index >= namecount) return "";
