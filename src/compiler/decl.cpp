@@ -73,7 +73,7 @@ enum { GO_ON, STOP, FAIL };
 static int arguments() {
   narg = 0;
   if (match(')')) {
-    auxprintf("Function requires no arguments\n");
+    auxline("Function requires no arguments\n");
     return 1;
   }
   do {
@@ -84,7 +84,7 @@ static int arguments() {
       return 0;
     }
     argids[narg++] = id;
-    auxprintf("ARG %d is \"%s\"\n", narg, ident);
+    auxline("ARG ", narg, " is \"", ident, "\"\n");
   } while (match(','));
   expect(')');
   return 1;
@@ -108,7 +108,7 @@ static void endbody(int details) {
   resolveLocalJumps();
   destroyLocalJumps();
   destroyLocalLabels();
-  auxprintf("END FUNCTION\n");
+  auxline("END FUNCTION\n");
   if (lastop != C_RETURN) {
     emit(C_RETURN);
     if (hasreturn)
@@ -130,7 +130,7 @@ static int funcdef() {
   int id = name();
   hasreturn = 0;
   retvoid = 0;
-  auxprintf("\n[COMPILED] %s address=%d\n", ident, origin);
+  auxline("\n[COMPILED] ", ident, " address=", origin, "\n");
   if (found) {
     error("function name used elsewhere");
     return STOP;
@@ -179,7 +179,7 @@ static int number() {
 static void globals() {
   type();
   do {
-    auxprintf("\n[GLOBAL] %s address=%d \n", ident, curgloboffs);
+    auxline("\n[GLOBAL] ", ident, " address=", curgloboffs, " \n");
     int id = name();
     if (found == 1) {
       error("multiple definition of variable");

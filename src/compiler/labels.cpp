@@ -52,7 +52,7 @@ void declLocalLabel(int org) {
     labelids[nlabel] = keeptext(ident);
     labeladdr[nlabel] = org;
     labelLine[nlabel] = currline;
-    auxprintf("LABEL %s: at %d\n", ident, org);
+    auxline("LABEL ", ident, ": at ", org, "\n");
     nlabel++;
   }
   token = getlex();

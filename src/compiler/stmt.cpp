@@ -264,7 +264,7 @@ static void continuestmt() {
 static void returnstmt() {
   token = getlex();
   if (token != ';') {
-    auxprintf("RETURNS VALUE\n");
+    auxline("RETURNS VALUE\n");
     expr(1, 0);
     hasreturn++;
     emit(C_RETURN);

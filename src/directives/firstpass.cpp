@@ -37,7 +37,7 @@ static void inheritDirective() {
 // line shows whatever text the lexer last collected.
 static void optimizeDirective() {
   token = getlex();
-  auxprintf("OPTIMIZATION %s\n", symbol);
+  auxline("OPTIMIZATION ", symbol, "\n");
   if (token == TOK_STRING && (std::strcmp(symbol, "ON") == 0 || std::strcmp(symbol, "OFF") == 0))
     trash();
   else

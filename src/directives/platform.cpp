@@ -59,7 +59,7 @@ void InheritFunction() {
     error("too many platform functions");
     return;
   }
-  auxprintf("\n[INHERITED] %s, TOKEN %d\n", ident, toknum);
+  auxline("\n[INHERITED] ", ident, ", TOKEN ", toknum, "\n");
   copytext(currentFunctionName, sizeof currentFunctionName, ident);
   newcount++;
   token = getlex();
@@ -68,13 +68,13 @@ void InheritFunction() {
   narg = 0;
   int returns = 0;
   if (match(')')) {
-    auxprintf("Function requires no arguments\n");
+    auxline("Function requires no arguments\n");
   } else {
     do {
       if (token == TOK_STRING) {
         token = getlex();
         narg++;
-        auxprintf("ARG %d is \"%s\"\n", narg, symbol);
+        auxline("ARG ", narg, " is \"", symbol, "\"\n");
       } else {
         expectToken(TOK_STRING);
       }
@@ -86,9 +86,9 @@ void InheritFunction() {
   if (token == TOK_CONST) {
     returns = lexval;
     if (returns == 0)
-      auxprintf("Function returns no value\n");
+      auxline("Function returns no value\n");
     else
-      auxprintf("Function returns %d parameter\n", returns);
+      auxline("Function returns ", returns, " parameter\n");
     token = getlex();
   } else {
     error("expected function return count 0 or 1");
@@ -130,7 +130,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
   int savedline = currline;
   char fullpath[FULLPATHSIZE + 1];
   std::snprintf(fullpath, sizeof fullpath, "%s%s", fpath, name);
-  auxprintf("\n    inheriting \"%s\"\n", fullpath);
+  auxline("\n    inheriting \"", fullpath, "\"\n");
 
   fnc_fp = openInput(fullpath);
   if (!fnc_fp) {

@@ -237,13 +237,13 @@ int mainOrv() {
   }
   installNames();
 
-  auxprintf("\n========= First Pass =========\n");
+  auxline("\n========= First Pass =========\n");
   pass = 1;
   nestindex = 0;
   dataEnd = 0;
   dataStart = 0;
   if (preprocess() == 0) {
-    auxprintf("\n========= Second Pass =========\n");
+    auxline("\n========= Second Pass =========\n");
     pass = 2;
     installInherited();
     currline = 1;

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace tavo {
 
@@ -258,9 +259,32 @@ inline void copytext(char* dst, size_t size, const char* src) {
   dst[n] = 0;
 }
 
-// auxlog.cpp: lines of "o.aux", buffered until auxflush() (or the close)
-void auxprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// auxlog.cpp: lines of "o.aux", put together from pieces (texts, numbers,
+// texts in a field of spaces), buffered until auxflush() or the close.
+constexpr size_t AUXBUFSIZE = 1 << 14;
+extern char auxbuf[AUXBUFSIZE];
+extern size_t auxlen;
+void auxspill(const char* s, size_t n);   // s when the buffer cannot take it
 void auxflush();                 // writes what is buffered; drops it when aux_fp is closed
+
+struct Field {   // text, left-aligned in width characters (pushed right when longer)
+  std::string_view text;
+  size_t width;
+};
+
+inline void auxpiece(std::string_view s) {
+  if (s.size() > AUXBUFSIZE - auxlen) return auxspill(s.data(), s.size());
+  std::memcpy(auxbuf + auxlen, s.data(), s.size());
+  auxlen += s.size();
+}
+void auxpiece(int v);            // in decimal
+void auxpiece(const Field& f);
+
+// Writes one line (or several, or part of one) of the log, when it is open.
+template <typename... Pieces>
+void auxline(const Pieces&... pieces) {
+  if (aux_fp) (auxpiece(pieces), ...);
+}
 
 // diagnostics.cpp
 int eputchar(int c);

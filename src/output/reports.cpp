@@ -30,11 +30,11 @@ static const char* kindText(int type) {
 // than its field pushes the rest of the line right.
 static void reportConstants() {
   if (symtop == 0) return;
-  auxprintf("\n[CONSTANTS]\n");
+  auxline("\n[CONSTANTS]\n");
   for (int i = 0; i < symtop; i++) {
     const constant& c = symtab[i];
-    auxprintf("%-20s%-8s%s\n", c.name ? c.name : "", kindText(c.type),
-                 c.alias ? c.alias : "");
+    auxline(Field{c.name ? c.name : "", 20}, Field{kindText(c.type), 8}, c.alias ? c.alias : "",
+            "\n");
   }
 }
 
@@ -42,31 +42,30 @@ static void reportConstants() {
 // two boundaries are equal (no inherited functions) both headings follow
 // the same name.
 static void reportNames() {
-  auxprintf("\n[RESERVED]\n");
+  auxline("\n[RESERVED]\n");
   for (int i = 0; i < namecount; i++) {
-    auxprintf("%s\n", poolname(i));
+    auxline(poolname(i), "\n");
     int position = i + 1;
-    if (position == RESERVEDNAMES) auxprintf("\n[INTERNAL]\n");
-    if (position == INHERENTNAMES) auxprintf("\n[INHERITED]\n");
-    if (position == LASTNAME) auxprintf("\n[COMPILED]\n");
+    if (position == RESERVEDNAMES) auxline("\n[INTERNAL]\n");
+    if (position == INHERENTNAMES) auxline("\n[INHERITED]\n");
+    if (position == LASTNAME) auxline("\n[COMPILED]\n");
   }
 }
 
 static void reportFunction(int i) {
-  auxprintf("name=%s  funcid=%d  funargcnt=%d funcreturns=%d\n",
-               FunctionName[i] ? FunctionName[i] : "", FunctionNumber[i],
-               FunctionParameterCount[i], FunctionReturns[i]);
+  auxline("name=", FunctionName[i] ? FunctionName[i] : "", "  funcid=", FunctionNumber[i],
+          "  funargcnt=", FunctionParameterCount[i], " funcreturns=", FunctionReturns[i], "\n");
 }
 
 // The function-details table: the platform functions (negative numbers)
 // come first, then the program's own. The last entry named "main" gives
 // main_argcount and main_hasret.
 static void reportFunctions() {
-  auxprintf("\n[ZOLT FUNCTIONS]\n");
+  auxline("\n[ZOLT FUNCTIONS]\n");
   int i = 0;
   for (; i < FunctionCount && FunctionNumber[i] < 0; i++) reportFunction(i);
-  auxprintf("\n[USER FUNCTIONS]\n");
-  auxprintf("User functions = %d\n", nfun);
+  auxline("\n[USER FUNCTIONS]\n");
+  auxline("User functions = ", nfun, "\n");
   for (; i < FunctionCount; i++) {
     reportFunction(i);
     if (FunctionName[i] && std::strcmp(FunctionName[i], "main") == 0) {
@@ -79,16 +78,16 @@ static void reportFunctions() {
 // The last block of "o.aux": what the image is, and its sizes.
 static void reportOutputKind() {
   if (hasMain == 1) {
-    auxprintf(":PROGRAM\n");
-    auxprintf("code[%d];\n", codesize);
-    auxprintf("mem[%d];\n", curgloboffs);
-    auxprintf("argcount %d;\n", main_argcount);
-    auxprintf("retval %s;\n", main_hasret ? "YES" : "NO");
-    auxprintf("stacksize %d;\n", main_stackSize);
+    auxline(":PROGRAM\n");
+    auxline("code[", codesize, "];\n");
+    auxline("mem[", curgloboffs, "];\n");
+    auxline("argcount ", main_argcount, ";\n");
+    auxline("retval ", main_hasret ? "YES" : "NO", ";\n");
+    auxline("stacksize ", main_stackSize, ";\n");
   } else {
-    auxprintf(":LIBRARY\n");
-    auxprintf("code[%d];\n", codesize);
-    auxprintf("mem[%d];\n", curgloboffs);
+    auxline(":LIBRARY\n");
+    auxline("code[", codesize, "];\n");
+    auxline("mem[", curgloboffs, "];\n");
   }
 }
 
@@ -98,7 +97,7 @@ void writeSummary() {
   reportConstants();
   reportNames();
   reportFunctions();
-  auxprintf("\n[COMPLETED]\n");
+  auxline("\n[COMPLETED]\n");
   reportOutputKind();
 }
 

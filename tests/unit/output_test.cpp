@@ -5,6 +5,7 @@
 // bytes padded to column 16, text from 17.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <initializer_list>
 #include <random>
 #include <string>
@@ -94,6 +95,27 @@ TEST_F(Listing, RandomImagesDependOnlyOnTheirOwnBytes) {
     for (int i = 0; i < from; i++) code[i] = 0x3F;
     ASSERT_EQ(list(from, to), zeros) << "round " << round << ", image " << from << ".." << to;
   }
+}
+
+// The log's pieces: numbers at their extremes, fields shorter and longer
+// than their text, and texts longer than the log's buffer, in order.
+TEST(AuxLog, PiecesInOrderAcrossTheBuffer) {
+  resetAll();
+  aux_fp = std::tmpfile();
+  std::string big(AUXBUFSIZE + 10, 'x');
+  std::string expect;
+  for (int round = 0; round < 3; round++) {
+    auxline("n=", 0, " ", -7, " ", INT_MIN, " ", INT_MAX, "\n");
+    expect += "n=0 -7 -2147483648 2147483647\n";
+    auxline(Field{"ab", 5}, Field{"abcdef", 3}, Field{"", 25}, "|\n");
+    expect += "ab   abcdef" + std::string(25, ' ') + "|\n";
+    auxline(big.c_str(), Field{big, 4}, "\n");
+    expect += big + big + "\n";
+  }
+  auxflush();
+  EXPECT_EQ(test::readAll(aux_fp), expect);
+  std::fclose(aux_fp);
+  aux_fp = nullptr;
 }
 
 }  // namespace
