@@ -12,6 +12,7 @@
 // assignment (namecount = n, symtop = 0), so the indexes are never told; a
 // slot is trusted only when the position it holds is still in use and the
 // text stored there is the name asked for. Slots that fail this are reused.
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -69,14 +70,16 @@ NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0};
 NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0};
 
 // A hash of the name's len bytes, taken eight at a time (names run to 69
-// characters).
+// characters). Each word is mixed by a multiplication of its own, so that
+// only a rotation and an exclusive or wait for the word before.
 uint32_t fullhash(const char* s, size_t len) {
+  constexpr uint64_t K = 0xFF51AFD7ED558CCDu;
   uint64_t h = len * 0x9E3779B97F4A7C15u;
   size_t n = len;
   for (; n >= 8; s += 8, n -= 8) {
     uint64_t w;
     std::memcpy(&w, s, 8);
-    h = (h ^ w) * 0xFF51AFD7ED558CCDu;
+    h = std::rotl(h, 29) ^ (w * K);
   }
   uint64_t w = 0;
   if (len >= 8) {   // the last eight bytes, some of them hashed already
@@ -89,7 +92,7 @@ uint32_t fullhash(const char* s, size_t len) {
   } else {
     for (size_t i = 0; i < n; i++) w = w << 8 | static_cast<unsigned char>(s[i]);
   }
-  h = (h ^ w) * 0xFF51AFD7ED558CCDu;
+  h = (std::rotl(h, 29) ^ w) * K;
   h ^= h >> 32;
   h *= 0xC4CEB9FE1A85EC53u;
   return static_cast<uint32_t>(h ^ (h >> 29));
