@@ -40,7 +40,7 @@ const std::string CONST = std::to_string(TOK_CONST) + ":";
 
 void define(const char* nm, int type, const char* alias, int value) {
   ASSERT_EQ(appendK(nm), 0);
-  symtab[symtop].alias = alias ? strdup(alias) : nullptr;
+  symtab[symtop].alias = alias ? keeptext(alias) : nullptr;
   symtab[symtop].type = type;
   symtab[symtop].value = value;
   symtop++;
