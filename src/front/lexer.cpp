@@ -250,6 +250,19 @@ int getnext() {
   }
 }
 
+// Moves line and col over the bytes from p to end as consuming them would:
+// an LF starts the next line at column 0, any other byte is one column. (A
+// CR that pairs with an LF comes before it and so does not count.)
+static void advance(const unsigned char* p, const unsigned char* end, int& line, int& col) {
+  for (const unsigned char* q;
+       (q = static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))));
+       p = q + 1) {
+    line++;
+    col = 0;
+  }
+  col += static_cast<int>(end - p);
+}
+
 // Consumes characters while the lookahead is neither stop nor the end of
 // input, exactly as that many calls of next() would. Read from a file, the
 // characters are passed over a buffer at a time: the lookahead and the bytes
@@ -274,16 +287,7 @@ static void skipuntil(int stop) {
     auto end = static_cast<const unsigned char*>(std::memchr(p, stop, static_cast<size_t>(e - p)));
     if (!end) end = e;
     if (end > p && end[-1] == '\r') end--;
-    // Of the bytes before end, a CR before an LF is not delivered; only the
-    // columns after the last LF count.
-    const unsigned char* line = p;
-    for (const unsigned char* q = p; stop != '\n' && (q = static_cast<const unsigned char*>(
-                                          std::memchr(q, '\n', static_cast<size_t>(end - q))));
-         line = ++q) {
-      currline++;
-      currcol = 0;
-    }
-    currcol += static_cast<int>(end - line);
+    advance(p, end, currline, currcol);
     b.pos = static_cast<size_t>(end - b.data);
     nextchar = fastchar();
   }
@@ -454,12 +458,8 @@ static bool skipcomment(InputBuffer& b) {
       star++;
     if (!star) return false;
     const unsigned char* after = star + 2;
-    const unsigned char* linestart = nullptr;
-    for (const unsigned char* q = p; (q = static_cast<const unsigned char*>(
-                                          std::memchr(q, '\n', static_cast<size_t>(after - q))));
-         linestart = ++q)
-      line++;
-    col = linestart ? static_cast<int>(after - linestart) : col + 1 + static_cast<int>(after - p);
+    col++;   // the '/'
+    advance(p, after, line, col);
     i = static_cast<size_t>(after - data);
   } else {
     return false;
