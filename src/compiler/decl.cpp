@@ -40,6 +40,7 @@ namespace {
 struct FirstIndex {
   int first[NAMEINDEXSIZE];
   int indexed;   // table entries taken into account so far
+  PageMark mark;
 
   int valid(const int* ids, int count, int id) const {
     int i = first[id] - 1;
@@ -49,13 +50,16 @@ struct FirstIndex {
     if (indexed > count) indexed = count;
     for (; indexed < count; indexed++) {
       int k = ids[indexed];
-      if (k >= 0 && k < NAMEINDEXSIZE && valid(ids, indexed, k) < 0) first[k] = indexed + 1;
+      if (k < 0 || k >= NAMEINDEXSIZE) continue;
+      mark.reach(static_cast<size_t>(k) + 1, first);
+      if (valid(ids, indexed, k) < 0) first[k] = indexed + 1;
     }
     return id >= 0 && id < NAMEINDEXSIZE ? valid(ids, count, id) : -1;
   }
 };
 
 FirstIndex globfirst, funfirst;
+PageMark globmark, funmark;   // globids..., funids...
 
 }  // namespace
 
@@ -143,6 +147,7 @@ static int funcdef() {
     error("too many functions (max 3000)");
     return STOP;
   }
+  funmark.reach(static_cast<size_t>(nfun) + 1, funids, funoffs, funargcnt);
   funids[nfun] = id;
   funoffs[nfun] = address;
   if (!arguments()) return STOP;
@@ -189,6 +194,7 @@ static void globals() {
       error("too many global variables (max 3000)");
       return;
     }
+    globmark.reach(static_cast<size_t>(nglob) + 1, globids, globoffs, globscalar);
     globoffs[nglob] = curgloboffs;
     int multiplier = 1;
     if (match('{')) {

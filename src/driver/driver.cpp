@@ -180,10 +180,13 @@ static int openFiles() {
     if (!create(list_fp, list_filename, "wb", "Can't create listing file", 3)) return 0;
     if (!create(hex_fp, hex_filename, "wb", "Can't create hex file", 4)) return 0;
   }
-  return create(sym_fp, sym_filename, "wb", "Can't create symbol file", 5) &&
-         create(aux_fp, aux_filename, "wb", "Can't create aux file", 6) &&
-         create(map_fp, map_filename, "wb", "Can't create map file", 7) &&
-         create(bin_fp, bin_filename, "w+b", "Can't create the bin file", 8);
+  if (!(create(sym_fp, sym_filename, "wb", "Can't create symbol file", 5) &&
+        create(aux_fp, aux_filename, "wb", "Can't create aux file", 6) &&
+        create(map_fp, map_filename, "wb", "Can't create map file", 7) &&
+        create(bin_fp, bin_filename, "w+b", "Can't create the bin file", 8)))
+    return 0;
+  prefault(auxbuf, sizeof auxbuf);   // the log soon passes through all of it
+  return 1;
 }
 
 // Steps 8 and 9: reserved words and built-in functions.

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <string_view>
 
 namespace tavo {
@@ -245,6 +247,29 @@ void installNames();             // reserved words and built-in functions
 std::FILE* openInput(const char* path);  // a directory counts as absent
 std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
 void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it
+
+// pages.cpp: the pages of tables made present in runs (only a hint)
+void prefault(void* p, size_t n);
+
+// How many leading entries of a table, or of tables filled side by side,
+// have their pages present. A table that fills from its start calls reach()
+// with the entries it is about to use; the mark then moves on by doubling.
+struct PageMark {
+  struct Table {
+    void* base;
+    size_t entrysize, entries;
+  };
+  size_t done = 0;
+
+  template <typename... T>
+  void reach(size_t upto, T&... tables) {
+    if (upto > done) grow(upto, {Table{std::data(tables), sizeof tables[0], std::size(tables)}...});
+  }
+  void reach(size_t upto, const Table& table) {
+    if (upto > done) grow(upto, {table});
+  }
+  void grow(size_t upto, std::initializer_list<Table> tables);
+};
 
 // textstore.cpp: copies of names and texts kept until resetTextStore()
 char* keeptext(const char* s);

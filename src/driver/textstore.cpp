@@ -36,6 +36,7 @@ char* keeptext(const char* s, size_t len) {
       static char none[1];
       return none;
     }
+    prefault(c, sizeof(Chunk) + size);
     *c = Chunk{top, size, 0};
     top = c;
   }

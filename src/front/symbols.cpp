@@ -62,12 +62,14 @@ struct NameIndex {
   int maxsize;
   int mask;       // slots in use now, minus one
   int used;       // slots filled since the index was last cleared
+  int present;    // slots whose pages were made present
 };
 
 Slot poolslots[POOLSLOTS];
 Slot symslots[SYMSLOTS];
-NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0};
-NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0};
+NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0, 0};
+NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0, 0};
+PageMark symmark, namemark, offmark;   // symtab, names, nameoff
 
 // A hash of the name's len bytes, taken eight at a time (names run to 69
 // characters). Each word is mixed by a multiplication of its own, so that
@@ -105,6 +107,10 @@ void clearIndex(NameIndex& x, int live) {
   int size = FIRSTSLOTS;
   while (live > size / 2 && size < x.maxsize) size *= 2;
   x.mask = size - 1;
+  if (size > x.present) {   // probes land anywhere in it
+    prefault(x.slots + x.present, sizeof(Slot) * static_cast<size_t>(size - x.present));
+    x.present = size;
+  }
 }
 
 // Whether pool index i is in use and holds s.
@@ -214,6 +220,7 @@ int hash(const char* s, unsigned l) {
 // alias, type and value and then counts it. Returns -1 when the table is full.
 int appendK(const char* s) {
   if (symtop == NSYM) return -1;
+  symmark.reach(static_cast<size_t>(symtop) + 1, symtab);
   constant& k = symtab[symtop];
   size_t len = std::strlen(s);
   uint32_t key = fullhash(s, len);
@@ -278,6 +285,8 @@ int lookup(const NameKey& key_) {
     error("name pool is full (70000 characters)");
     return namecount;   // an index no name has: an undefined name
   }
+  namemark.reach(static_cast<size_t>(start) + len + 1, names);
+  offmark.reach(static_cast<size_t>(namecount) + 2, nameoff);
   std::memcpy(names + start, name, len + 1);
   nameoff[namecount + 1] = start + static_cast<int>(len) + 1;
   int index = namecount++;

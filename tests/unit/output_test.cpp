@@ -9,6 +9,11 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <vector>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include "output/output.h"
 #include "testutil.h"
@@ -117,6 +122,49 @@ TEST(AuxLog, PiecesInOrderAcrossTheBuffer) {
   std::fclose(aux_fp);
   aux_fp = nullptr;
 }
+
+#ifdef __linux__
+// A table's pages come in runs that start where the last one ended and at
+// least double the part marked, never past the table's end. The pages must
+// be present afterwards (they are, once a page has been written, so only
+// the ones no test wrote are checked).
+TEST(PageMark, MarkedPagesArePresentAndDouble) {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t pages = 64;
+  void* mem = mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                   -1, 0);
+  ASSERT_NE(mem, MAP_FAILED);
+#ifdef MADV_POPULATE_WRITE
+  void* probe = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  bool can = madvise(probe, page, MADV_POPULATE_WRITE) == 0;
+  munmap(probe, page);
+  if (!can) GTEST_SKIP() << "the system cannot make pages present on request";
+#else
+  GTEST_SKIP() << "the system cannot make pages present on request";
+#endif
+  auto present = [&] {
+    std::vector<unsigned char> v(pages);
+    mincore(mem, pages * page, v.data());
+    size_t n = 0;
+    while (n < pages && (v[n] & 1)) n++;
+    for (size_t k = n; k < pages; k++) EXPECT_FALSE(v[k] & 1) << "page " << k;
+    return n;
+  };
+  const PageMark::Table table{mem, 1, pages * page};
+  PageMark mark;
+  EXPECT_EQ(present(), 0u);
+  mark.reach(10, table);             // the first step: 256 bytes
+  EXPECT_EQ(mark.done, 256u);
+  mark.reach(2 * page + 1, table);   // more than double
+  EXPECT_EQ(mark.done, 2 * page + 1);
+  mark.reach(2 * page + 2, table);   // doubles
+  EXPECT_EQ(mark.done, 4 * page + 2);
+  EXPECT_EQ(present(), 5u);
+  mark.reach(pages * page * 3, table);   // never past the end
+  EXPECT_EQ(present(), pages);
+  munmap(mem, pages * page);
+}
+#endif
 
 }  // namespace
 }  // namespace tavo
