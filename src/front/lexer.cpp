@@ -6,7 +6,10 @@
 // constant first, then the name pool, so the parser sees constants as values
 // and reserved words as keyword tokens.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #ifndef _WIN32
 #include <sys/mman.h>
@@ -54,6 +57,64 @@ struct InputBuffer {
 unsigned char srcblock[BLOCKSIZE], fncblock[BLOCKSIZE];
 InputBuffer srcbuf{.block = srcblock}, fncbuf{.block = fncblock};
 
+// Comment runs. The first pass notes where each long run of blanks and
+// comments in the mapped source begins and where it leads; the second pass,
+// meeting the same byte with the same lookahead, steps over the run at once
+// instead of reading it again. Where a run leads depends only on the bytes
+// from its start and on the lookahead, and its lines and columns move the
+// position the same way from wherever it stands, so the step leaves exactly
+// the state that reading the run would.
+//
+// Shorter runs are read again: noting them would cost about what it saves.
+constexpr size_t MINRUN = 256;
+constexpr size_t MAXRUNS = size_t{1} << 20;   // the runs of a 256 MiB source at least
+
+// A run read with the lookahead at offset from - 1 leaves it at to - 1.
+struct CommentRun {
+  uint32_t from, to;
+  uint32_t lines;      // line ends passed
+  int32_t col;         // the column after the run; with no line end, the columns passed
+};
+
+std::vector<CommentRun> runs;   // in the order of the source
+size_t runcursor;               // the next run the second pass may meet
+PageMark runmark;               // of the room runs has
+
+void forgetRuns() {
+  runs.clear();
+  runcursor = 0;
+}
+
+// Notes a run of the source b. The room for as many runs as the source can
+// hold is taken at the first one, so they are never copied; its pages come
+// as they fill. Without the room, runs are simply read again.
+void noteRun(const InputBuffer& b, const CommentRun& r) {
+  size_t room = std::min(b.len / MINRUN + 1, MAXRUNS);
+  if (runs.capacity() < room) {
+    try {
+      runs.reserve(room);
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+    runmark = PageMark{};
+  }
+  if (runs.size() == runs.capacity()) return;
+  runmark.reach(runs.size() + 1, PageMark::Table{runs.data(), sizeof(CommentRun), runs.capacity()});
+  runs.push_back(r);
+}
+
+// The run that starts at b.pos with the lookahead the byte before it, if
+// one was noted. The second pass reads forward, so the search goes on from
+// the last run it looked at, and starts over when reading went back.
+const CommentRun* runAt(const InputBuffer& b) {
+  if (b.pos == 0 || nextchar != b.data[b.pos - 1]) return nullptr;
+  auto from = static_cast<uint32_t>(b.pos);
+  if (runcursor > 0 && runs[runcursor - 1].from >= from) runcursor = 0;
+  while (runcursor < runs.size() && runs[runcursor].from < from) runcursor++;
+  if (runcursor < runs.size() && runs[runcursor].from == from) return &runs[runcursor++];
+  return nullptr;
+}
+
 #ifndef _WIN32
 #ifdef MAP_POPULATE
 constexpr int MAPFLAGS = MAP_PRIVATE | MAP_POPULATE;   // every page at once
@@ -90,6 +151,7 @@ void unmapfile(InputBuffer&) {}
 // Makes fp the file of b, read from where its stream stands; nothing of the
 // file b had before is kept.
 void attach(InputBuffer& b, std::FILE* fp) {
+  if (&b == &srcbuf) forgetRuns();
   unmapfile(b);
   b.fp = fp;
   b.data = b.block;
@@ -150,10 +212,12 @@ int readchar() { return fastchar(); }
 
 void rewindSource() {
   if (src_fp) std::rewind(src_fp);
-  if (srcbuf.fp == src_fp && srcbuf.mapped)
+  if (srcbuf.fp == src_fp && srcbuf.mapped) {
     srcbuf.pos = 0;
-  else
+    runcursor = 0;
+  } else {
     attach(srcbuf, src_fp);
+  }
 }
 
 void resetFunctionReader() { attach(fncbuf, fnc_fp); }
@@ -472,6 +536,39 @@ static bool skipcomment(InputBuffer& b) {
   return true;
 }
 
+// The second pass: steps over the run noted at this place, if any.
+static void stepOverRun(InputBuffer& b) {
+  const CommentRun* r = runAt(b);
+  if (!r) return;
+  currcol = r->lines ? r->col : currcol + r->col;
+  currline += static_cast<int>(r->lines);
+  b.pos = r->to;
+  nextchar = b.data[r->to - 1];
+  SetErrorPos();
+}
+
+// Passes over every blank and comment that follows the lookahead in b, one
+// comment at a time (skipcomment), noting or using runs in the source.
+static void skipcomments(InputBuffer& b) {
+  bool source = &b == &srcbuf && b.mapped && b.len <= UINT32_MAX;
+  if (source && pass == 2) {
+    do stepOverRun(b);
+    while (skipcomment(b));
+    return;
+  }
+  size_t from = b.pos;
+  int la = nextchar, line = currline, col = currcol;
+  while (skipcomment(b)) {
+  }
+  if (!source || pass != 1 || b.pos - from < MINRUN || from == 0 || la != b.data[from - 1] ||
+      nextchar != b.data[b.pos - 1])
+    return;
+  if (!runs.empty() && runs.back().from >= from) return;   // noted already: read again
+  int lines = currline - line;
+  noteRun(b, CommentRun{static_cast<uint32_t>(from), static_cast<uint32_t>(b.pos),
+                        static_cast<uint32_t>(lines), lines ? currcol : currcol - col});
+}
+
 // Skips a block comment whose '/' is consumed and '*' is the lookahead.
 // Returns 0 when the end of input came first.
 static int blockcomment() {
@@ -489,9 +586,7 @@ static int blockcomment() {
 static int scan(int& depth) {
   for (;;) {
     SetErrorPos();
-    if (InputBuffer* b = direct())
-      while (skipcomment(*b)) {
-      }
+    if (InputBuffer* b = direct()) skipcomments(*b);
     int c = getnext();
     if (digit(c)) return getnumber(c);
     if (letter(c)) {

@@ -232,3 +232,72 @@ TEST_P(Reader, ErrorPositionAfterComments) {
     TearDown();
   }
 }
+
+// The first pass notes long runs of blanks and comments in a mapped source,
+// and the second steps over them. Read in two passes, with the first one
+// taking every token or only the first of each line as the directive pass
+// does, the second must still find every name where consuming one character
+// at a time ends it, and place errors as reading the comments would.
+TEST(CommentRuns, SecondPassFindsEveryNameWhereItEnds) {
+  std::mt19937 rng(5);
+  std::string text;
+  std::vector<std::pair<std::string, size_t>> names;   // name, end in text
+  for (int n = 0; text.size() < 3 * BLOCK;) {
+    switch (rng() % 5) {
+      case 0:   // a long comment on one line: a run with no line end
+        text += "/*" + std::string(200 + rng() % 400, rng() % 2 ? 'x' : ' ') + "*/";
+        break;
+      case 1:   // comment lines, some of them long enough to be noted together
+        for (int k = static_cast<int>(rng() % 8); k >= 0; k--)
+          text += "  // " + randomLine(rng, rng() % 120) + (rng() % 2 ? "\r\n" : "\n");
+        break;
+      case 2: {   // a block comment of several lines
+        std::string body = randomLine(rng, rng() % 700);
+        for (size_t at; (at = body.find("*/")) != std::string::npos;) body[at + 1] = '*';
+        text += "/*\n" + body + "\r\n*/";
+        break;
+      }
+      case 3:
+        text += rng() % 2 ? " \r\n\t" : "\n";
+        break;
+      default: {
+        std::string nm = "n" + std::to_string(n++);
+        text += nm;
+        names.push_back({nm, text.size()});
+        text += rng() % 3 ? " " : "\n";
+      }
+    }
+  }
+  text += "end\n";
+  for (bool wholeLines : {false, true}) {
+    test::startSource(text, 1);
+    test::captureErrors();
+    // The first pass, remembering where each error position was left.
+    std::vector<std::pair<int, int>> errpos;
+    for (int t; (t = getlex()) != TOK_EOF;) {
+      errpos.push_back({errline, errcol});
+      if (wholeLines) trash();
+    }
+    pass = 2;
+    rewindSource();
+    currline = currcol = 1;
+    nextchar = readchar();
+    Model m(text);
+    size_t raw = 0;
+    for (size_t k = 0; k < names.size(); k++) {
+      const auto& [nm, end] = names[k];
+      ASSERT_EQ(getlex(), TOK_NAME) << wholeLines;
+      ASSERT_STREQ(ident, nm.c_str());
+      for (; raw < end; raw++)
+        if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+      EXPECT_AT(m, nm);
+      if (!wholeLines) {
+        EXPECT_EQ(std::make_pair(errline, errcol), errpos[k]) << nm;
+      }
+    }
+    EXPECT_EQ(getlex(), TOK_NAME);
+    EXPECT_EQ(getlex(), TOK_EOF);
+    EXPECT_EQ(test::errors(), "");
+    resetAll();
+  }
+}
