@@ -11,6 +11,10 @@
 #include <new>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #ifndef _WIN32
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -314,17 +318,42 @@ int getnext() {
   }
 }
 
+// The line ends among the bytes from p to end. Comments run to many lines,
+// so the bytes are compared sixteen at a time where the machine can.
+static size_t countlines(const unsigned char* p, const unsigned char* end) {
+  size_t n = 0;
+#ifdef __SSE2__
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  while (end - p >= 16) {
+    // Each byte lane counts its line ends down from 0, for at most 255 rounds.
+    __m128i counts = zero;
+    for (int round = 0; round < 255 && end - p >= 16; round++, p += 16) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lf));
+    }
+    __m128i sums = _mm_sad_epu8(counts, zero);   // two 64-bit sums of the lanes
+    n += static_cast<size_t>(_mm_cvtsi128_si64(sums)) +
+         static_cast<size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  }
+#endif
+  for (; p < end; p++) n += *p == '\n';
+  return n;
+}
+
 // Moves line and col over the bytes from p to end as consuming them would:
 // an LF starts the next line at column 0, any other byte is one column. (A
 // CR that pairs with an LF comes before it and so does not count.)
 static void advance(const unsigned char* p, const unsigned char* end, int& line, int& col) {
-  for (const unsigned char* q;
-       (q = static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))));
-       p = q + 1) {
-    line++;
-    col = 0;
+  size_t lines = countlines(p, end);
+  if (lines == 0) {
+    col += static_cast<int>(end - p);
+    return;
   }
-  col += static_cast<int>(end - p);
+  const unsigned char* last = end;   // just after the last line end
+  while (last[-1] != '\n') last--;
+  line += static_cast<int>(lines);
+  col = static_cast<int>(end - last);
 }
 
 // Consumes characters while the lookahead is neither stop nor the end of
@@ -351,7 +380,10 @@ static void skipuntil(int stop) {
     auto end = static_cast<const unsigned char*>(std::memchr(p, stop, static_cast<size_t>(e - p)));
     if (!end) end = e;
     if (end > p && end[-1] == '\r') end--;
-    advance(p, end, currline, currcol);
+    if (stop == '\n')   // no line end before the first one
+      currcol += static_cast<int>(end - p);
+    else
+      advance(p, end, currline, currcol);
     b.pos = static_cast<size_t>(end - b.data);
     nextchar = fastchar();
   }
@@ -484,16 +516,13 @@ static int nametoken(const NameKey& name) {
   return lexval < RESERVEDNAMES ? KEYWORDBASE + lexval : TOK_NAME;
 }
 
-// Passes over the blanks and the one comment that follow the lookahead in
-// b, leaving everything as scan() would after reading them one character at
-// a time: the lookahead after the comment, its line and column, and the
-// error position set there. Changes nothing and returns false when no
-// comment follows the blanks, or when the slow path is needed: a CR, the end
-// of the buffer, a comment that the end of input cuts short.
-static bool skipcomment(InputBuffer& b) {
-  const unsigned char* data = b.data;
-  size_t i = b.pos, len = b.len;
-  int la = nextchar, line = currline, col = currcol;
+// Moves the state (i: the offset after the lookahead la, line, col) over
+// the blanks and the one comment that follow in data, as reading them one
+// character at a time would. False when no comment follows the blanks, or
+// when the slow path is needed: a CR, the end of the data, a comment that
+// the end of input cuts short; the state is then of no use.
+static bool passcomment(const unsigned char* data, size_t len, size_t& i, int& la, int& line,
+                        int& col) {
   while (la >= 0 && la <= 32) {
     col++;
     if (la == '\n') {
@@ -528,9 +557,32 @@ static bool skipcomment(InputBuffer& b) {
   } else {
     return false;
   }
-  currline = line;
-  currcol = col;
-  b.pos = i;
+  return true;
+}
+
+// Passes over the blanks and the comments that follow the lookahead in b
+// (only the first comment unless all), leaving everything as scan() would
+// after reading them one character at a time: the lookahead after the last
+// comment, its line and column, and the error position set there. Changes
+// nothing and returns false when not even one comment could be passed.
+static bool skipcomment(InputBuffer& b, bool all) {
+  size_t i = b.pos;
+  int la = nextchar, line = currline, col = currcol;
+  size_t at = 0;   // where the bytes after the last comment passed begin
+  int atline = 0, atcol = 0;
+  bool passed = false;
+  while (passcomment(b.data, b.len, i, la, line, col)) {
+    at = i;
+    atline = line;
+    atcol = col;
+    passed = true;
+    if (!all || i == b.len || b.data[i] == '\r') break;   // the lookahead as fastchar() takes it
+    la = b.data[i++];
+  }
+  if (!passed) return false;
+  currline = atline;
+  currcol = atcol;
+  b.pos = at;
   nextchar = fastchar();
   SetErrorPos();
   return true;
@@ -547,18 +599,20 @@ static void stepOverRun(InputBuffer& b) {
   SetErrorPos();
 }
 
-// Passes over every blank and comment that follows the lookahead in b, one
-// comment at a time (skipcomment), noting or using runs in the source.
+// Passes over every blank and comment that follows the lookahead in b,
+// noting or using runs in the source. The second pass takes one comment at
+// a time, so that it can step over a run wherever one begins.
 static void skipcomments(InputBuffer& b) {
+  if (nextchar > ' ' && nextchar != '/') return;   // no blank, no comment: nothing to pass
   bool source = &b == &srcbuf && b.mapped && b.len <= UINT32_MAX;
   if (source && pass == 2) {
     do stepOverRun(b);
-    while (skipcomment(b));
+    while (skipcomment(b, false));
     return;
   }
   size_t from = b.pos;
   int la = nextchar, line = currline, col = currcol;
-  while (skipcomment(b)) {
+  while (skipcomment(b, true)) {
   }
   if (!source || pass != 1 || b.pos - from < MINRUN || from == 0 || la != b.data[from - 1] ||
       nextchar != b.data[b.pos - 1])
