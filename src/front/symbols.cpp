@@ -130,31 +130,32 @@ bool symHolds(int i, const char* s) {
 }
 
 // The slot that holds s in the index, or -1. holds(pos, s) tells whether a
-// slot's position still holds s. *freeslot receives the first slot a new
-// entry for s may take: one whose position is no longer in use, or the
-// empty slot that ends the probe.
-template <typename Holds, typename Live>
-int probe(const NameIndex& x, uint32_t key, const char* s, Holds holds, Live live,
-          int* freeslot) {
-  int reuse = -1;
+// slot's position still holds s.
+template <typename Holds>
+int probe(const NameIndex& x, uint32_t key, const char* s, Holds holds) {
+  const uint16_t tag = tagof(key);
   for (uint32_t i = key;; i++) {
     const Slot& sl = x.slots[i & x.mask];
-    if (sl.pos1 == 0) {
-      if (freeslot) *freeslot = reuse != -1 ? reuse : static_cast<int>(i & x.mask);
-      return -1;
-    }
-    if (sl.tag == tagof(key) && holds(sl.pos1 - 1, s)) return static_cast<int>(i & x.mask);
-    if (reuse == -1 && !live(sl.pos1 - 1)) reuse = static_cast<int>(i & x.mask);
+    if (sl.pos1 == 0) return -1;
+    if (sl.tag == tag && holds(sl.pos1 - 1, s)) return static_cast<int>(i & x.mask);
   }
 }
 
-int probePool(uint32_t key, const char* s, int* freeslot) {
-  return probe(poolindex, key, s, poolHolds, [](int i) { return i < namecount; }, freeslot);
+// The first slot a new entry for key may take: one whose position is no
+// longer in use (live), or the empty slot that ends its probe.
+template <typename Live>
+int freeSlot(const NameIndex& x, uint32_t key, Live live) {
+  for (uint32_t i = key;; i++) {
+    const Slot& sl = x.slots[i & x.mask];
+    if (sl.pos1 == 0 || !live(sl.pos1 - 1)) return static_cast<int>(i & x.mask);
+  }
 }
 
-int probeSym(uint32_t key, const char* s, int* freeslot) {
-  return probe(symindex, key, s, symHolds, symLive, freeslot);
-}
+bool poolLive(int i) { return i < namecount; }
+
+int probePool(uint32_t key, const char* s) { return probe(poolindex, key, s, poolHolds); }
+
+int probeSym(uint32_t key, const char* s) { return probe(symindex, key, s, symHolds); }
 
 void place(NameIndex& x, int slot, uint32_t key, int pos) {
   if (x.slots[slot].pos1 == 0) x.used++;
@@ -171,8 +172,8 @@ void rebuildPool() {
   for (int i = 0; i < namecount; i++) {
     size_t len = static_cast<size_t>(nameoff[i + 1] - nameoff[i] - 1);
     uint32_t key = fullhash(names + nameoff[i], len);
-    int freeslot = -1;
-    if (probePool(key, names + nameoff[i], &freeslot) == -1) place(poolindex, freeslot, key, i);
+    if (probePool(key, names + nameoff[i]) == -1)
+      place(poolindex, freeSlot(poolindex, key, poolLive), key, i);
   }
 }
 
@@ -181,8 +182,8 @@ void rebuildSym() {
   for (int i = 0; i <= symtop && i < NSYM; i++) {
     if (!symLive(i) || !symtab[i].name) continue;
     uint32_t key = fullhash(symtab[i].name, std::strlen(symtab[i].name));
-    int freeslot = -1;
-    if (probeSym(key, symtab[i].name, &freeslot) == -1) place(symindex, freeslot, key, i);
+    if (probeSym(key, symtab[i].name) == -1)
+      place(symindex, freeSlot(symindex, key, symLive), key, i);
   }
 }
 
@@ -240,8 +241,7 @@ int appendK(const char* s) {
   appendedAt = symtop;
   if (symtop >= symhigh) symhigh = symtop + 1;
   if (crowded(symindex)) rebuildSym();
-  int freeslot = -1;
-  if (probeSym(key, s, &freeslot) == -1) place(symindex, freeslot, key, symtop);
+  if (probeSym(key, s) == -1) place(symindex, freeSlot(symindex, key, symLive), key, symtop);
   return 0;
 }
 
@@ -249,7 +249,7 @@ int appendK(const char* s) {
 // table is empty. Callers treat both as "not defined".
 int lookupK(const NameKey& name) {
   if (symtop == 0) return -1;
-  int slot = probeSym(name.hash, name.text, nullptr);
+  int slot = probeSym(name.hash, name.text);
   return slot == -1 ? NSYM : symslots[slot].pos1 - 1;
 }
 
@@ -274,8 +274,7 @@ int lookup(const NameKey& key_) {
   const char* name = key_.text;
   size_t len = key_.len;
   uint32_t key = key_.hash;
-  int freeslot = -1;
-  int slot = probePool(key, name, &freeslot);
+  int slot = probePool(key, name);
   if (slot != -1) {
     found = 1;
     return poolslots[slot].pos1 - 1;
@@ -285,6 +284,7 @@ int lookup(const NameKey& key_) {
     error("name pool is full (70000 characters)");
     return namecount;   // an index no name has: an undefined name
   }
+  int freeslot = freeSlot(poolindex, key, poolLive);   // before the new name counts
   namemark.reach(static_cast<size_t>(start) + len + 1, names);
   offmark.reach(static_cast<size_t>(namecount) + 2, nameoff);
   std::memcpy(names + start, name, len + 1);
