@@ -6,6 +6,7 @@
 // constant first, then the name pool, so the parser sees constants as values
 // and reserved words as keyword tokens.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -236,10 +237,16 @@ void releaseInput() {
 
 int digit(int c) { return c >= '0' && c <= '9'; }
 
-// Every character that may continue a name.
-int letter(int c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || digit(c);
-}
+// Every character that may continue a name: a table, as names are most of
+// what the reader reads.
+constexpr auto LETTERS = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; c++)
+    t[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= '0' && c <= '9');
+  return t;
+}();
+
+int letter(int c) { return static_cast<unsigned>(c) < LETTERS.size() && LETTERS[c]; }
 
 // The digit's value plus one, so that 0 can mean "no digit".
 int xdigit(int c) {
@@ -603,7 +610,12 @@ static void stepOverRun(InputBuffer& b) {
 // noting or using runs in the source. The second pass takes one comment at
 // a time, so that it can step over a run wherever one begins.
 static void skipcomments(InputBuffer& b) {
-  if (nextchar > ' ' && nextchar != '/') return;   // no blank, no comment: nothing to pass
+  if (nextchar != '/') {   // most tokens follow a blank or two: look past them first
+    if (nextchar > ' ') return;
+    size_t i = b.pos;
+    while (i < b.len && b.data[i] <= ' ' && b.data[i] != '\r') i++;
+    if (i < b.len && b.data[i] != '/' && b.data[i] != '\r') return;
+  }
   bool source = &b == &srcbuf && b.mapped && b.len <= UINT32_MAX;
   if (source && pass == 2) {
     do stepOverRun(b);
