@@ -113,9 +113,10 @@ void clearIndex(NameIndex& x, int live) {
   }
 }
 
-// Whether pool index i is in use and holds s.
-bool poolHolds(int i, const char* s) {
-  return i < namecount && std::strcmp(names + nameoff[i], s) == 0;
+// Whether pool index i is in use and holds the name.
+bool poolHolds(int i, const NameKey& name) {
+  return i < namecount && static_cast<size_t>(nameoff[i + 1] - nameoff[i] - 1) == name.len &&
+         std::memcmp(names + nameoff[i], name.text, name.len) == 0;
 }
 
 // Whether symbol entry i can be reached by lookupK: a counted entry, or the
@@ -125,19 +126,19 @@ int symhigh;           // entries below this may have been written
 bool symLive(int i) {
   return i < symtop || (i == symtop && appendedAt == symtop);
 }
-bool symHolds(int i, const char* s) {
-  return symLive(i) && symtab[i].name && std::strcmp(symtab[i].name, s) == 0;
+bool symHolds(int i, const NameKey& name) {
+  return symLive(i) && symtab[i].name && std::strcmp(symtab[i].name, name.text) == 0;
 }
 
-// The slot that holds s in the index, or -1. holds(pos, s) tells whether a
-// slot's position still holds s.
+// The slot that holds the name in the index, or -1. holds(pos, name) tells
+// whether a slot's position still holds it.
 template <typename Holds>
-int probe(const NameIndex& x, uint32_t key, const char* s, Holds holds) {
-  const uint16_t tag = tagof(key);
-  for (uint32_t i = key;; i++) {
+int probe(const NameIndex& x, const NameKey& name, Holds holds) {
+  const uint16_t tag = tagof(name.hash);
+  for (uint32_t i = name.hash;; i++) {
     const Slot& sl = x.slots[i & x.mask];
     if (sl.pos1 == 0) return -1;
-    if (sl.tag == tag && holds(sl.pos1 - 1, s)) return static_cast<int>(i & x.mask);
+    if (sl.tag == tag && holds(sl.pos1 - 1, name)) return static_cast<int>(i & x.mask);
   }
 }
 
@@ -153,9 +154,9 @@ int freeSlot(const NameIndex& x, uint32_t key, Live live) {
 
 bool poolLive(int i) { return i < namecount; }
 
-int probePool(uint32_t key, const char* s) { return probe(poolindex, key, s, poolHolds); }
+int probePool(const NameKey& name) { return probe(poolindex, name, poolHolds); }
 
-int probeSym(uint32_t key, const char* s) { return probe(symindex, key, s, symHolds); }
+int probeSym(const NameKey& name) { return probe(symindex, name, symHolds); }
 
 void place(NameIndex& x, int slot, uint32_t key, int pos) {
   if (x.slots[slot].pos1 == 0) x.used++;
@@ -171,9 +172,9 @@ void rebuildPool() {
   clearIndex(poolindex, namecount);
   for (int i = 0; i < namecount; i++) {
     size_t len = static_cast<size_t>(nameoff[i + 1] - nameoff[i] - 1);
-    uint32_t key = fullhash(names + nameoff[i], len);
-    if (probePool(key, names + nameoff[i]) == -1)
-      place(poolindex, freeSlot(poolindex, key, poolLive), key, i);
+    NameKey name = namekey(names + nameoff[i], len);
+    if (probePool(name) == -1)
+      place(poolindex, freeSlot(poolindex, name.hash, poolLive), name.hash, i);
   }
 }
 
@@ -181,9 +182,8 @@ void rebuildSym() {
   clearIndex(symindex, symtop + 1);
   for (int i = 0; i <= symtop && i < NSYM; i++) {
     if (!symLive(i) || !symtab[i].name) continue;
-    uint32_t key = fullhash(symtab[i].name, std::strlen(symtab[i].name));
-    if (probeSym(key, symtab[i].name) == -1)
-      place(symindex, freeSlot(symindex, key, symLive), key, i);
+    NameKey name = namekey(symtab[i].name);
+    if (probeSym(name) == -1) place(symindex, freeSlot(symindex, name.hash, symLive), name.hash, i);
   }
 }
 
@@ -224,7 +224,7 @@ int appendK(const char* s) {
   symmark.reach(static_cast<size_t>(symtop) + 1, symtab);
   constant& k = symtab[symtop];
   size_t len = std::strlen(s);
-  uint32_t key = fullhash(s, len);
+  NameKey name = namekey(s, len);
   k.name = keeptext(s, len);
   k.alias = nullptr;
   k.type = 0;
@@ -241,7 +241,7 @@ int appendK(const char* s) {
   appendedAt = symtop;
   if (symtop >= symhigh) symhigh = symtop + 1;
   if (crowded(symindex)) rebuildSym();
-  if (probeSym(key, s) == -1) place(symindex, freeSlot(symindex, key, symLive), key, symtop);
+  if (probeSym(name) == -1) place(symindex, freeSlot(symindex, name.hash, symLive), name.hash, symtop);
   return 0;
 }
 
@@ -249,7 +249,7 @@ int appendK(const char* s) {
 // table is empty. Callers treat both as "not defined".
 int lookupK(const NameKey& name) {
   if (symtop == 0) return -1;
-  int slot = probeSym(name.hash, name.text);
+  int slot = probeSym(name);
   return slot == -1 ? NSYM : symslots[slot].pos1 - 1;
 }
 
@@ -274,7 +274,7 @@ int lookup(const NameKey& key_) {
   const char* name = key_.text;
   size_t len = key_.len;
   uint32_t key = key_.hash;
-  int slot = probePool(key, name);
+  int slot = probePool(key_);
   if (slot != -1) {
     found = 1;
     return poolslots[slot].pos1 - 1;
