@@ -604,6 +604,7 @@ static void stepOverRun(InputBuffer& b) {
   b.pos = r->to;
   nextchar = b.data[r->to - 1];
   SetErrorPos();
+  if (runcursor < runs.size()) __builtin_prefetch(b.data + runs[runcursor].to - 1);
 }
 
 // Passes over every blank and comment that follows the lookahead in b,
