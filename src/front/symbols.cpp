@@ -39,11 +39,11 @@ static int nameoff[NAMESIZE / 2 + 1];
 namespace {
 
 // Most slots: powers of two whose three quarters exceed the most names a
-// store can hold (35000 pool names of one character, NSYM entries). An index
-// starts small and doubles as names come, so a small program touches little
-// memory.
+// store can hold (35000 pool names of one character, NSYM entries), by far
+// for the symbol table. An index starts small and doubles as names come, so
+// a small program touches little memory.
 constexpr int POOLSLOTS = 1 << 16;
-constexpr int SYMSLOTS = 1 << 14;
+constexpr int SYMSLOTS = 1 << 15;
 constexpr int FIRSTSLOTS = 1 << 10;
 
 // A zeroed slot is empty, so the indexes need no setting up before the first
@@ -100,12 +100,13 @@ uint32_t fullhash(const char* s, size_t len) {
   return static_cast<uint32_t>(h ^ (h >> 29));
 }
 
-// Empties the index, at the size that holds `live` names at most half full.
+// Empties the index, at the size that holds `live` names at most a quarter
+// full (or the largest).
 void clearIndex(NameIndex& x, int live) {
   if (x.used) std::memset(x.slots, 0, sizeof(Slot) * static_cast<size_t>(x.mask + 1));
   x.used = 0;
   int size = FIRSTSLOTS;
-  while (live > size / 2 && size < x.maxsize) size *= 2;
+  while (live > size / 4 && size < x.maxsize) size *= 2;
   x.mask = size - 1;
   if (size > x.present) {   // probes land anywhere in it
     prefault(x.slots + x.present, sizeof(Slot) * static_cast<size_t>(size - x.present));
@@ -163,10 +164,14 @@ void place(NameIndex& x, int slot, uint32_t key, int pos) {
   x.slots[slot] = Slot{tagof(key), static_cast<uint16_t>(pos + 1)};
 }
 
-// Past three quarters full the index is made again from the positions in
-// use, which drops every stale slot, and grows when they fill half of it.
-// Names in use never fill the largest size that far.
-bool crowded(const NameIndex& x) { return x.used >= (x.mask + 1) / 4 * 3; }
+// Past half full the index is made again from the positions in use, which
+// drops every stale slot, at a size they fill a quarter of at most: probes
+// then seldom pass more than a slot or two. At the largest size the slots
+// may fill three quarters; names in use never fill it that far.
+bool crowded(const NameIndex& x) {
+  int size = x.mask + 1;
+  return x.used >= (size < x.maxsize ? size / 2 : size / 4 * 3);
+}
 
 void rebuildPool() {
   clearIndex(poolindex, namecount);
