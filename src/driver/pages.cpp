@@ -36,10 +36,10 @@ void prefault(void* p, size_t n) {
 // The first step: a small program's tables stay within a page or two.
 constexpr size_t FIRSTSTEP = 256;
 
-// Moves the mark to at least `upto` entries, doubling it so that a table
-// that fills steadily asks only a few times.
+// Moves the mark to at least `upto` entries, four times as far as it was,
+// so that a table that fills steadily asks only a few times.
 void PageMark::grow(size_t upto, std::initializer_list<Table> tables) {
-  size_t target = std::max({upto, 2 * done, FIRSTSTEP});
+  size_t target = std::max({upto, 4 * done, FIRSTSTEP});
   for (const Table& t : tables) {
     size_t end = std::min(target, t.entries);
     if (end > done)

@@ -253,7 +253,7 @@ void prefault(void* p, size_t n);
 
 // How many leading entries of a table, or of tables filled side by side,
 // have their pages present. A table that fills from its start calls reach()
-// with the entries it is about to use; the mark then moves on by doubling.
+// with the entries it is about to use; the mark then moves on fourfold.
 struct PageMark {
   struct Table {
     void* base;

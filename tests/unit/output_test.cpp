@@ -125,10 +125,10 @@ TEST(AuxLog, PiecesInOrderAcrossTheBuffer) {
 
 #ifdef __linux__
 // A table's pages come in runs that start where the last one ended and at
-// least double the part marked, never past the table's end. The pages must
+// least quadruple the part marked, never past the table's end. The pages must
 // be present afterwards (they are, once a page has been written, so only
 // the ones no test wrote are checked).
-TEST(PageMark, MarkedPagesArePresentAndDouble) {
+TEST(PageMark, MarkedPagesArePresentAndGrowFourfold) {
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   const size_t pages = 64;
   void* mem = mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
@@ -155,11 +155,11 @@ TEST(PageMark, MarkedPagesArePresentAndDouble) {
   EXPECT_EQ(present(), 0u);
   mark.reach(10, table);             // the first step: 256 bytes
   EXPECT_EQ(mark.done, 256u);
-  mark.reach(2 * page + 1, table);   // more than double
+  mark.reach(2 * page + 1, table);   // more than four times
   EXPECT_EQ(mark.done, 2 * page + 1);
-  mark.reach(2 * page + 2, table);   // doubles
-  EXPECT_EQ(mark.done, 4 * page + 2);
-  EXPECT_EQ(present(), 5u);
+  mark.reach(2 * page + 2, table);   // four times
+  EXPECT_EQ(mark.done, 8 * page + 4);
+  EXPECT_EQ(present(), 9u);
   mark.reach(pages * page * 3, table);   // never past the end
   EXPECT_EQ(present(), pages);
   munmap(mem, pages * page);
