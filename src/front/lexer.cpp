@@ -495,6 +495,12 @@ static size_t getname(int c) {
       toolong |= kept < run;
       currcol += run;   // letters: no line ends among them
       b->pos += static_cast<size_t>(run);
+      if (q < e && *q != '\r') {   // next() as fastchar() would do it
+        currcol++;
+        b->pos++;
+        nextchar = *q;
+        continue;
+      }
     }
     next();
   }
