@@ -185,6 +185,9 @@ static int openFiles() {
         create(map_fp, map_filename, "wb", "Can't create map file", 7) &&
         create(bin_fp, bin_filename, "w+b", "Can't create the bin file", 8)))
     return 0;
+  // The log is put together in auxbuf already: a second buffer in the
+  // stream would only split each of its writes in two.
+  std::setvbuf(aux_fp, nullptr, _IONBF, 0);
   prefault(auxbuf, sizeof auxbuf);   // the log soon passes through all of it
   return 1;
 }
