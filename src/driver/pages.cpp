@@ -5,7 +5,7 @@
 // machine a fault costs some ten microseconds, about what reading a hundred
 // kilobytes costs, and a compilation at the tables' limits would spend more
 // time on faults than on compiling. Asking the system for a whole run of
-// pages at once costs a tenth of that per page. This is only ever a hint:
+// pages at once spares the fault for each of them. This is only ever a hint:
 // where the system has no such request nothing happens, and the pages come
 // on first use as before.
 #include <algorithm>
