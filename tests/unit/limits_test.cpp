@@ -106,7 +106,10 @@ std::string byteTable(int n) {
   const char* sep = " ";
   while (n > 0) {
     int k = n < 255 ? n : 255;
-    s += sep + ("\"" + std::string(static_cast<size_t>(k), 'x') + "\"");
+    s += sep;
+    s += '"';
+    s.append(static_cast<size_t>(k), 'x');
+    s += '"';
     sep = ",\n";
     n -= k;
   }
