@@ -325,6 +325,38 @@ int getnext() {
   }
 }
 
+// No character could be taken the quick way; see starttoken().
+constexpr int NOTQUICK = -2;
+
+// getnext() for a lookahead read from b, when no comment can come first:
+// the blanks before the token, the token's first character and the
+// lookahead after it are taken straight from the buffer. Changes nothing and
+// returns NOTQUICK when a '/' ends the blanks (a comment may follow, which
+// skipcomments() must see), when the end of the buffer comes first, or when
+// the new lookahead is a CR. A CR among the blanks is taken as a character
+// of its own: with an LF after it, the two leave the line and column where
+// the pair read as one line end leaves them.
+static int starttoken(InputBuffer& b) {
+  int c = nextchar;
+  const unsigned char* p = b.data + b.pos;
+  const unsigned char* e = b.data + b.len;
+  int line = currline, col = currcol;
+  for (; c >= 0 && c <= 32; c = *p++) {
+    if (p == e) return NOTQUICK;
+    col++;
+    if (c == '\n') {
+      line++;
+      col = 0;
+    }
+  }
+  if (c < 0 || c == '/' || p == e || *p == '\r') return NOTQUICK;
+  currline = line;
+  currcol = col + 1;
+  nextchar = *p++;
+  b.pos = static_cast<size_t>(p - b.data);
+  return c;
+}
+
 // The line ends among the bytes from p to end. Comments run to many lines,
 // so the bytes are compared sixteen at a time where the machine can.
 static size_t countlines(const unsigned char* p, const unsigned char* end) {
@@ -659,8 +691,12 @@ static int blockcomment() {
 static int scan(int& depth) {
   for (;;) {
     SetErrorPos();
-    if (InputBuffer* b = direct()) skipcomments(*b);
-    int c = getnext();
+    InputBuffer* b = direct();
+    int c = b ? starttoken(*b) : NOTQUICK;
+    if (c == NOTQUICK) {
+      if (b) skipcomments(*b);
+      c = getnext();
+    }
     if (digit(c)) return getnumber(c);
     if (letter(c)) {
       NameKey name = namekey(ident, getname(c));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
@@ -193,6 +194,58 @@ TEST_P(Reader, CommentsKeepLinesAndColumns) {
     for (; raw < end; raw++)
       if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
     EXPECT_AT(m, nm);
+  }
+  EXPECT_EQ(getlex(), TOK_NAME);
+  EXPECT_EQ(getlex(), TOK_EOF);
+  EXPECT_EQ(test::errors(), "");
+}
+
+// Short tokens after runs of blanks, line ends, lone CRs and CR LF pairs,
+// some of them split by a block boundary: after each token the reader stands
+// where consuming one character at a time leaves it, and the error position
+// is the place where the blanks before the token began.
+TEST_P(Reader, TokensAfterBlanksEndWhereTheyEnd) {
+  struct Token {
+    const char* text;
+    int code;
+  };
+  static const Token tokens[] = {{"n7", TOK_NAME}, {"x", TOK_NAME}, {"42", TOK_CONST},
+                                 {"9", TOK_CONST}, {",", ','},      {";", ';'},
+                                 {":=", TOK_ASSIGN}, {"<=", TOK_LE}};
+  static const char* const blanks[] = {" ", "\t", "\n", "\r\n", "\r", "  \n    "};
+  std::mt19937 rng(3);
+  std::string text;
+  struct Expected {
+    const Token* token;
+    size_t start, end;   // where the blanks before it begin, where it ends
+  };
+  std::vector<Expected> expected;
+  while (text.size() < 3 * BLOCK) {
+    size_t start = text.size();
+    for (int k = static_cast<int>(rng() % 3); k >= 0; k--) text += blanks[rng() % 6];
+    const Token& t = tokens[rng() % 8];
+    text += t.text;
+    expected.push_back({&t, start, text.size()});
+  }
+  text += " end";
+  start(text);
+  test::captureErrors();
+  Model m(text);
+  size_t raw = 0;
+  for (const Expected& x : expected) {
+    for (; raw < x.start; raw++)
+      if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+    const int line = m.line, col = m.col;
+    ASSERT_EQ(getlex(), x.token->code) << x.start;
+    if (x.token->code == TOK_NAME) {
+      EXPECT_STREQ(ident, x.token->text);
+    } else if (x.token->code == TOK_CONST) {
+      EXPECT_EQ(lexval, std::atoi(x.token->text));
+    }
+    EXPECT_EQ(std::make_pair(errline, errcol), std::make_pair(line, col)) << x.start;
+    for (; raw < x.end; raw++)
+      if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+    EXPECT_AT(m, x.start);
   }
   EXPECT_EQ(getlex(), TOK_NAME);
   EXPECT_EQ(getlex(), TOK_EOF);
