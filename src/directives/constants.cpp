@@ -19,15 +19,15 @@ namespace tavo {
 // Bit 15 marks a table's value as a code-image address.
 constexpr int CODEADDRESS = 0x8000;
 
-static int defined(const char* s) {
-  int k = lookupK(s);
+static int defined(const NameKey& name) {
+  int k = lookupK(name);
   return k >= 0 && k < NSYM;
 }
 
-// Adds the entry s at symtop with its kind, text and value; the caller
+// Adds the entry name at symtop with its kind, text and value; the caller
 // counts it. Returns 0 after reporting a full table.
-static int newEntry(const char* s, int type, const char* alias, int value) {
-  if (appendK(s) < 0) {
+static int newEntry(const NameKey& name, int type, const char* alias, int value) {
+  if (appendK(name) < 0) {
     error("too many constants and data tables (max 5000)");
     trash();
     return 0;
@@ -55,13 +55,14 @@ static int macroText(char (&text)[MAXMACROTEXT + 1]) {
 // another name, or '$' and the rest of the line. On success token is left at
 // the value (or '$') and the lookahead at the line end.
 void addConstant() {
-  if (defined(ident)) {
+  char cname[MAXSYM];
+  copytext(cname, sizeof cname, ident);
+  NameKey name = namekey(cname);
+  if (defined(name)) {
     error("re-definition of constant");
     trash();
     return;
   }
-  char cname[MAXSYM];
-  copytext(cname, sizeof cname, ident);
   if (token != TOK_NAME) {
     error("a name was expected for the constant definition");
     trash();
@@ -75,7 +76,7 @@ void addConstant() {
         error("macro text too long (max 199 characters)");
         return;
       }
-      if (!newEntry(cname, TOK_MACRO, text, 0)) return;
+      if (!newEntry(name, TOK_MACRO, text, 0)) return;
       break;
     }
     case TOK_NAME:
@@ -84,7 +85,7 @@ void addConstant() {
         token = getlex();
         return;
       }
-      if (!newEntry(cname, TOK_NAME, ident, lexval)) return;
+      if (!newEntry(name, TOK_NAME, ident, lexval)) return;
       break;
     case TOK_STRING:
     case TOK_CONST:
@@ -93,7 +94,7 @@ void addConstant() {
         token = getlex();
         return;
       }
-      if (!newEntry(cname, token, symbol, lexval)) return;
+      if (!newEntry(name, token, symbol, lexval)) return;
       break;
     default:
       error("Improper argument for #constant");
@@ -159,13 +160,14 @@ void addData() {
     trash();
     return;
   }
-  if (defined(ident)) {
+  NameKey name = namekey(ident);
+  if (defined(name)) {
     error("re-definition of name");
     trash();
     return;
   }
   int address = origin;
-  if (!newEntry(ident, 0, nullptr, address + CODEADDRESS)) return;
+  if (!newEntry(name, 0, nullptr, address + CODEADDRESS)) return;
   int k = symtop++;
   token = getlex();
 

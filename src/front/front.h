@@ -38,7 +38,7 @@ int lookupK(const char* s);
 int lookup(const char* name);
 
 // A name with its length and hash: looked up in the symbol table and then
-// in the name pool, it is hashed once.
+// in the name pool, or looked up and then defined, it is hashed once.
 struct NameKey {
   const char* text;
   size_t len;
@@ -46,6 +46,7 @@ struct NameKey {
 };
 NameKey namekey(const char* s);
 NameKey namekey(const char* s, size_t len);
+int appendK(const NameKey& name);
 int lookupK(const NameKey& name);
 int lookup(const NameKey& name);
 int eqstr(const char* p, const char* q);

@@ -193,16 +193,17 @@ void rebuildSym() {
 }
 
 // The last entry of each bucket's chain, valid while the bucket is not empty:
-// appendK is the only code that fills a bucket, and it sets both.
+// appendK is the only code that fills a bucket, and it sets both. It also
+// notes the bucket of every entry it writes.
 int qtail[NHASH];
+int16_t entrybucket[NSYM];
 
 // The last entry of bucket b's chain. The tail recorded by appendK is
 // checked; when it does not fit (an entry rewritten by a second appendK at
 // the same position) the chain is walked as far as it can be.
 int chainEnd(int b) {
   int t = qtail[b];
-  if (t >= 0 && t < NSYM && symtab[t].link == -1 && symtab[t].name &&
-      hash(symtab[t].name, 0) == b)
+  if (t >= 0 && t < NSYM && symtab[t].link == -1 && symtab[t].name && entrybucket[t] == b)
     return t;
   t = qhash[b];
   for (int steps = 0; symtab[t].link != -1 && steps < NSYM; steps++) t = symtab[t].link;
@@ -224,18 +225,17 @@ int hash(const char* s, unsigned l) {
 
 // Adds an entry named s at symtop, at the end of its chain. The caller fills
 // alias, type and value and then counts it. Returns -1 when the table is full.
-int appendK(const char* s) {
+int appendK(const NameKey& name) {
   if (symtop == NSYM) return -1;
   symmark.reach(static_cast<size_t>(symtop) + 1, symtab);
   constant& k = symtab[symtop];
-  size_t len = std::strlen(s);
-  NameKey name = namekey(s, len);
-  k.name = keeptext(s, len);
+  k.name = keeptext(name.text, name.len);
   k.alias = nullptr;
   k.type = 0;
   k.value = 0;
   k.link = -1;
-  int b = hash(s, static_cast<unsigned>(len));
+  int b = hash(name.text, static_cast<unsigned>(name.len));
+  entrybucket[symtop] = static_cast<int16_t>(b);
   if (qhash[b] == -1) {
     qhash[b] = symtop;
   } else {
@@ -249,6 +249,8 @@ int appendK(const char* s) {
   if (probeSym(name) == -1) place(symindex, freeSlot(symindex, name.hash, symLive), name.hash, symtop);
   return 0;
 }
+
+int appendK(const char* s) { return appendK(namekey(s)); }
 
 // Index of the first entry named s; NSYM when there is none, -1 when the
 // table is empty. Callers treat both as "not defined".
