@@ -39,6 +39,13 @@ void auxpiece(int v) {
 
 void auxpiece(const Field& f) {
   static const char spaces[] = "                    ";
+  size_t n = std::max(f.text.size(), f.width);
+  if (n <= AUXBUFSIZE - auxlen) {   // most fields: the text and its spaces in place
+    std::memcpy(auxbuf + auxlen, f.text.data(), f.text.size());
+    std::memset(auxbuf + auxlen + f.text.size(), ' ', n - f.text.size());
+    auxlen += n;
+    return;
+  }
   auxpiece(f.text);
   for (size_t n = f.text.size(); n < f.width; n += sizeof spaces - 1)
     auxpiece(std::string_view(spaces, std::min(f.width - n, sizeof spaces - 1)));
