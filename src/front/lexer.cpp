@@ -474,11 +474,44 @@ int getstring(int delim) {
 // ---------------------------------------------------------------------------
 // Tokens.
 
+// Consumes the lookahead, which is no line end, and then the bytes after it
+// in the file's buffer while in(byte) holds, handing them to take(from, to)
+// first: exactly as that many calls of next() would. False, with nothing
+// done, when the characters do not come from a file.
+template <typename In, typename Take>
+static bool consumeRun(In in, Take take) {
+  InputBuffer* b = direct();
+  if (!b) return false;
+  const unsigned char* p = b->data + b->pos;
+  const unsigned char* e = b->data + b->len;
+  const unsigned char* q = p;
+  while (q < e && in(*q)) q++;
+  take(p, q);
+  currcol += static_cast<int>(q - p);
+  b->pos = static_cast<size_t>(q - b->data);
+  if (q < e && *q != '\r') {   // next() as fastchar() would do it
+    currcol++;
+    b->pos++;
+    nextchar = *q;
+  } else {
+    next();
+  }
+  return true;
+}
+
 // Number: decimal, 0x hexadecimal, or base 2 when a 'b' follows the first
-// digit. symbol gets the digits without the radix letter.
+// digit. symbol gets the digits without the radix letter. The decimal digits
+// that follow the lookahead in the file's buffer are taken as one run.
 static int getnumber(int c) {
   int n = 0;
-  symbol[n++] = static_cast<char>(c);
+  bool toolong = false;
+  auto keep = [&](int ch) {
+    if (n < MAXNAMELEN)
+      symbol[n++] = static_cast<char>(ch);
+    else
+      toolong = true;
+  };
+  keep(c);
   unsigned value = static_cast<unsigned>(c - '0');
   unsigned radix = 10;
   if (c == '0' && nextchar == 'x') {
@@ -488,14 +521,16 @@ static int getnumber(int c) {
     next();
     radix = 2;
   }
-  bool toolong = false;
+  auto decimal = [&](const unsigned char* p, const unsigned char* q) {
+    for (; p < q; p++) {
+      keep(*p);
+      value = value * 10 + static_cast<unsigned>(*p - '0');
+    }
+  };
   for (int d; (d = xdigit(nextchar)) != 0 && static_cast<unsigned>(d) <= radix;) {
-    if (n < MAXNAMELEN)
-      symbol[n++] = static_cast<char>(nextchar);
-    else
-      toolong = true;
+    keep(nextchar);
     value = value * radix + static_cast<unsigned>(d - 1);
-    next();
+    if (radix != 10 || !consumeRun(digit, decimal)) next();
   }
   symbol[n] = 0;
   lexval = static_cast<int>(value);
@@ -508,33 +543,23 @@ static int getnumber(int c) {
 // taken as one run.
 static size_t getname(int c) {
   int n = 0;
-  ident[n++] = static_cast<char>(c);
   bool toolong = false;
-  while (letter(nextchar)) {
+  auto keep = [&](int ch) {
     if (n < MAXNAMELEN)
-      ident[n++] = static_cast<char>(nextchar);
+      ident[n++] = static_cast<char>(ch);
     else
       toolong = true;
-    if (InputBuffer* b = direct()) {
-      const unsigned char* p = b->data + b->pos;
-      const unsigned char* e = b->data + b->len;
-      const unsigned char* q = p;
-      while (q < e && letter(*q)) q++;
-      int run = static_cast<int>(q - p);
-      int kept = std::min(run, MAXNAMELEN - n);
-      std::memcpy(ident + n, p, static_cast<size_t>(kept));
-      n += kept;
-      toolong |= kept < run;
-      currcol += run;   // letters: no line ends among them
-      b->pos += static_cast<size_t>(run);
-      if (q < e && *q != '\r') {   // next() as fastchar() would do it
-        currcol++;
-        b->pos++;
-        nextchar = *q;
-        continue;
-      }
-    }
-    next();
+  };
+  auto letters = [&](const unsigned char* p, const unsigned char* q) {
+    auto kept = std::min(q - p, static_cast<ptrdiff_t>(MAXNAMELEN - n));
+    std::memcpy(ident + n, p, static_cast<size_t>(kept));
+    n += static_cast<int>(kept);
+    toolong |= kept < q - p;
+  };
+  keep(c);
+  while (letter(nextchar)) {
+    keep(nextchar);
+    if (!consumeRun(letter, letters)) next();
   }
   ident[n] = 0;
   if (toolong) error("name too long (max 69 characters)");
