@@ -48,12 +48,13 @@ void listheading(std::FILE* fp, int size) {
   std::fprintf(fp, "codesize = %d\n\n", size);
 }
 
-// The byte at a, for a walk that ends at end. The image is taken to go on
-// with zero bytes, as the code array does beyond what was emitted, so an
-// instruction cut short by the end (a long opcode in the last byte, a
-// C_PUSHS whose count runs past it) is decoded with zeros for its missing
-// bytes and the walk then stops. Nothing at or past end is ever read.
-static int byteAt(int a, int end) { return a < end ? code[a] : 0; }
+// The byte at a. An instruction cut short by the end of the image (a long
+// opcode in the last byte, a C_PUSHS whose count runs past it) is decoded
+// with the bytes the code array holds beyond it, and the walk then stops.
+// Those are zero bytes, except where a jump at the very end of a full image
+// had its operand patched: the patch writes the array past the last byte
+// stored. Past the array the bytes are taken as zero.
+static int byteAt(int a) { return a >= 0 && a < MAXCODE ? code[a] : 0; }
 
 static std::string format(const char* fmt, int n) {
   char buf[64];
@@ -70,19 +71,19 @@ static std::string longText(int op, int n) {
 
 // Decodes the instruction at a: fills its bytes column and text and returns
 // its length, inline bytes of a string included.
-static int decode(int a, int end, std::string& bytes, std::string& text) {
-  int op = byteAt(a, end);
+static int decode(int a, std::string& bytes, std::string& text) {
+  int op = byteAt(a);
   int len = 1;
   int n = op & 0x0F;   // the operand-in-nibble form
   if (op >= SHORTCODES && (op & 0x0F) == 4) {
-    n = byteAt(a + 1, end);
+    n = byteAt(a + 1);
     len = 2;
   } else if (op >= SHORTCODES && (op & 0x0F) == 8) {
-    n = byteAt(a + 1, end) | byteAt(a + 2, end) << 8;
+    n = byteAt(a + 1) | byteAt(a + 2) << 8;
     len = 3;
   }
   bytes.clear();
-  for (int i = 0; i < len; i++) bytes += format("%02X", byteAt(a + i, end));
+  for (int i = 0; i < len; i++) bytes += format("%02X", byteAt(a + i));
   if (op < SHORTCODES) {
     text = shortText[op];
     return len;
@@ -93,7 +94,7 @@ static int decode(int a, int end, std::string& bytes, std::string& text) {
   // the last one (a string's terminating zero) gives way to the closing
   // quote, which with no bytes at all replaces the opening quote itself.
   for (int i = 0; i < n; i++) {
-    int c = byteAt(a + len + i, end);
+    int c = byteAt(a + len + i);
     text += c >= 0x20 && c <= 0x7F ? static_cast<char>(c) : '.';
   }
   text.back() = '"';
@@ -112,7 +113,7 @@ void dumpcode(std::FILE* fp, int from, int to) {
       a = dataEnd;
       continue;
     }
-    int len = decode(a, to, bytes, text);
+    int len = decode(a, bytes, text);
     std::fprintf(fp, "%-5d: %-9s%s\n", a, bytes.c_str(), text.c_str());
     a += len;
   }

@@ -7,9 +7,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,57 +14,14 @@
 #include "codegen/codegen.h"
 #include "driver/tavomain.h"
 #include "front/front.h"
+#include "testutil.h"
 
 using namespace tavo;
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-  std::string err, bin, aux;
-  bool stx = false;   // "o.stx" written: the outputs were
-  int ecount = 0;
-  std::string firstLine() const { return err.substr(0, err.find('\n')); }
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spill(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary);
-  out << text;
-}
-
-// One compilation of src, with an "o.fun" and function files under
-// Include/ when given.
-Result compile(const std::string& src, const std::string& fun = "",
-               const std::vector<std::pair<std::string, std::string>>& include = {}) {
-  char tmpl[] = "/tmp/tavo_limits.XXXXXX";
-  if (!mkdtemp(tmpl)) ADD_FAILURE() << "mkdtemp failed";
-  fs::path dir = tmpl;
-  spill(dir / "o.src", src);
-  if (!fun.empty()) spill(dir / "o.fun", fun);
-  if (!include.empty()) fs::create_directory(dir / "Include");
-  for (const auto& [name, text] : include) spill(dir / "Include" / name, text);
-  fs::path back = fs::current_path();
-  fs::current_path(dir);
-  resetAll();
-  mainOrv();
-  Result r;
-  r.ecount = ecount;
-  fs::current_path(back);
-  r.err = slurp(dir / "o.err");
-  r.bin = slurp(dir / "o.bin");
-  r.aux = slurp(dir / "o.aux");
-  r.stx = fs::exists(dir / "o.stx");
-  fs::remove_all(dir);
-  return r;
-}
+using test::compile;
+using test::Result;
 
 bool endsWith(const std::string& s, const std::string& t) {
   return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
@@ -354,6 +308,18 @@ TEST(Limits, CodeImageOf12287Bytes) {
   ASSERT_EQ(str.bin.size(), 12287u);
   // PUSH ADDRESS OF LOCAL 0, PUSH STRING 11 and its first six bytes.
   EXPECT_EQ(str.bin.substr(12277), std::string("\x74\x00\x34\x0B", 4) + "abcdef");
+
+  // A JFALSE at 12285 keeps the low byte of its placeholder, loses the high
+  // one, and is then patched to the end of the image: the patch writes both
+  // bytes, and the listing reads them from the code array.
+  Result jump = compile(byteTable(room - 5) + "var g;\nfunc f()\nif (g)\nendif\nendfunc\n", "", {},
+                        true);
+  EXPECT_EQ(jump.ecount, 1);
+  EXPECT_EQ(jump.bin.size(), 12287u);
+  EXPECT_TRUE(endsWith(jump.lst, "12282: B401     PUSH ADDRESS OF GLOBAL 1\n"
+                                 "12284: 17       DEREF\n"
+                                 "12285: E8FF2F   JFALSE 12287\n"))
+      << jump.lst.substr(jump.lst.size() - 200);
 }
 
 // ---------------------------------------------------------------------------
