@@ -67,7 +67,10 @@ static void resolve(const char* s, int a) {
 // Applies every patch, the last recorded first, and empties the table.
 void xapply_patches() {
   // Names resolve against globals, functions and platform functions only,
-  // never against what the last compiled function declared.
+  // never against what the last compiled function declared: its locals and
+  // arguments are set aside meanwhile. What comes after the patches (the
+  // start-up header's push of main) sees them again.
+  int locals = nlocal, args = narg;
   nlocal = 0;
   narg = 0;
   while (patchptr != 0) {
@@ -78,6 +81,8 @@ void xapply_patches() {
       std::fprintf(err_fp, "could not resolve %s\n", patchname[i]);
     patchname[i] = nullptr;
   }
+  nlocal = locals;
+  narg = args;
 }
 
 void resetPatches() {

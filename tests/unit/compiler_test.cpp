@@ -160,3 +160,14 @@ TEST_F(SecondPass, RandomTokenStreamsNeverBreakTheTables) {
     }
   }
 }
+
+// The start-up header pushes main as the second pass left it: a local or an
+// argument of the last function compiled is found before anything else.
+TEST(Compilation, HeaderFindsMainAmongTheLastFunctionsNames) {
+  test::Result local = test::compile("func f()\nvar main;\nendfunc\n");
+  EXPECT_EQ(local.err, "");
+  EXPECT_EQ(local.bin, std::string("\x78\x00\x00\x24\x00\x44\x00\x0A", 8));
+  test::Result arg = test::compile("func f(var main)\nendfunc\n");
+  EXPECT_EQ(arg.err, "");
+  EXPECT_EQ(arg.bin, std::string("\x98\x00\x00\x24\x00\x44\x00\x0A", 8));
+}

@@ -136,5 +136,6 @@ TEST(Patches, ResolveAgainstGlobalsOnly) {
   xapply_patches();
   EXPECT_EQ(test::hexbytes(20, 22), "0300");
   EXPECT_EQ(errors(), "");
+  EXPECT_EQ(nlocal, 1);   // set aside only while the patches are applied
   resetAll();
 }
