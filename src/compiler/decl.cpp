@@ -82,13 +82,15 @@ static int arguments() {
   }
   do {
     type();
+    char argname[MAXSYM];   // as read, whatever the token after it is
+    copytext(argname, sizeof argname, ident);
     int id = name();
     if (narg >= NARG) {
       error("too many arguments (max 50)");
       return 0;
     }
     argids[narg++] = id;
-    auxline("ARG ", narg, " is \"", ident, "\"\n");
+    auxline("ARG ", narg, " is \"", argname, "\"\n");
   } while (match(','));
   expect(')');
   return 1;
@@ -131,15 +133,17 @@ static int funcdef() {
   njump = 0;
   nlocal = 0;
   infunc = 1;
+  char fname[MAXSYM];   // as read, whatever the token after it is
+  copytext(fname, sizeof fname, ident);
   int id = name();
   hasreturn = 0;
   retvoid = 0;
-  auxline("\n[COMPILED] ", ident, " address=", origin, "\n");
+  auxline("\n[COMPILED] ", fname, " address=", origin, "\n");
   if (found) {
     error("function name used elsewhere");
     return STOP;
   }
-  copytext(currentFunctionName, sizeof currentFunctionName, ident);
+  copytext(currentFunctionName, sizeof currentFunctionName, fname);
   int address = origin;
   expect('(');
   thisline = currline;   // the line of the token after '('

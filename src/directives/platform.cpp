@@ -72,9 +72,11 @@ void InheritFunction() {
   } else {
     do {
       if (token == TOK_STRING) {
+        char text[MAXSTRLEN + 1];   // before the next token can replace it
+        copytext(text, sizeof text, symbol);
         token = getlex();
         narg++;
-        auxline("ARG ", narg, " is \"", symbol, "\"\n");
+        auxline("ARG ", narg, " is \"", text, "\"\n");
       } else {
         expectToken(TOK_STRING);
       }

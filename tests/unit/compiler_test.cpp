@@ -161,6 +161,21 @@ TEST_F(SecondPass, RandomTokenStreamsNeverBreakTheTables) {
   }
 }
 
+// A function's and an argument's names are logged as read, even when the
+// token after them (here a macro) is a name too; the function is known by
+// its own name in the function-details table.
+TEST(Compilation, NamesAreLoggedAsRead) {
+  test::Result r = test::compile(
+      "#constant LP $(\n#constant CM $,\n#constant RP $)\n"
+      "func main LP var a CM var b RP\n  return a;\nendfunc\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.aux.find("\n[COMPILED] main address=7\nARG 1 is \"a\"\nARG 2 is \"b\"\n"),
+            std::string::npos)
+      << r.aux;
+  EXPECT_NE(r.aux.find("name=main  funcid=7  funargcnt=2 funcreturns=1\n"), std::string::npos);
+  EXPECT_TRUE(r.aux.ends_with("argcount 2;\nretval YES;\nstacksize 200;\n")) << r.aux;
+}
+
 // The start-up header pushes main as the second pass left it: a local or an
 // argument of the last function compiled is found before anything else.
 TEST(Compilation, HeaderFindsMainAmongTheLastFunctionsNames) {

@@ -139,3 +139,14 @@ TEST(Patches, ResolveAgainstGlobalsOnly) {
   EXPECT_EQ(nlocal, 1);   // set aside only while the patches are applied
   resetAll();
 }
+
+// An argument of a function file is logged with its own string, whatever
+// token comes after it.
+TEST(FunctionFiles, ArgumentLoggedWithItsOwnString) {
+  for (const char* after : {"\"y\"", "5", "K"}) {
+    std::string file = std::string("#constant K 7\nfunc a(\"x\" ") + after + "), 0;\n";
+    test::Result r = test::compile("#inherit \"f.txt\"\n", "", {{"f.txt", file}});
+    EXPECT_NE(r.aux.find("\n[INHERITED] a, TOKEN -10\nARG 1 is \"x\"\n"), std::string::npos)
+        << after << "\n" << r.aux;
+  }
+}
