@@ -330,12 +330,13 @@ constexpr int NOTQUICK = -2;
 
 // getnext() for a lookahead read from b, when no comment can come first:
 // the blanks before the token, the token's first character and the
-// lookahead after it are taken straight from the buffer. Changes nothing and
-// returns NOTQUICK when a '/' ends the blanks (a comment may follow, which
-// skipcomments() must see), when the end of the buffer comes first, or when
-// the new lookahead is a CR. A CR among the blanks is taken as a character
-// of its own: with an LF after it, the two leave the line and column where
-// the pair read as one line end leaves them.
+// lookahead after it are taken straight from the buffer. Returns NOTQUICK
+// when the end of the buffer comes first or the new lookahead would be a CR,
+// having changed nothing, or when a '/' ends the blanks: a comment may
+// follow, which skipcomments() must see, so only the blanks are consumed
+// then. A CR among the blanks is taken as a character of its own: with an
+// LF after it, the two leave the line and column where the pair read as one
+// line end leaves them.
 static int starttoken(InputBuffer& b) {
   int c = nextchar;
   const unsigned char* p = b.data + b.pos;
@@ -349,8 +350,14 @@ static int starttoken(InputBuffer& b) {
       col = 0;
     }
   }
-  if (c < 0 || c == '/' || p == e || *p == '\r') return NOTQUICK;
+  if (c < 0 || p == e || *p == '\r') return NOTQUICK;
   currline = line;
+  if (c == '/') {   // the '/' stays the lookahead
+    currcol = col;
+    nextchar = c;
+    b.pos = static_cast<size_t>(p - b.data);
+    return NOTQUICK;
+  }
   currcol = col + 1;
   nextchar = *p++;
   b.pos = static_cast<size_t>(p - b.data);
