@@ -56,4 +56,4 @@ if [ -n "$wineserver" ]; then
   trap '"$wineserver" -k </dev/null >/dev/null 2>&1' EXIT
 fi
 
-bash "$here/run_loads.sh" "$tavoc" "$golden" "$wine" "$host_exe" "$dll"
+TAVO_LOAD_RETRY=1 bash "$here/run_loads.sh" "$tavoc" "$golden" "$wine" "$host_exe" "$dll"
