@@ -23,11 +23,12 @@ namespace {
 // the CR of each CR LF pair. Positions as the reader keeps them: line 1,
 // column 1 with the first character as the lookahead.
 struct Model {
-  std::string d;
+  std::string raw, d;
   size_t i = 0;
+  size_t at = 0;   // offset in raw of the lookahead
   int line = 1, col = 1;
 
-  explicit Model(const std::string& text) {
+  explicit Model(const std::string& text) : raw(text) {
     for (size_t k = 0; k < text.size(); k++)
       if (!(text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n')) d += text[k];
   }
@@ -43,6 +44,11 @@ struct Model {
   }
   void trash() {
     while (look() != '\n' && look() != -1) consume();
+  }
+  // Consumes what the reader delivers of the raw text up to offset end.
+  void consumeTo(size_t end) {
+    for (; at < end; at++)
+      if (!(raw[at] == '\r' && at + 1 < raw.size() && raw[at + 1] == '\n')) consume();
   }
 };
 
@@ -187,12 +193,10 @@ TEST_P(Reader, CommentsKeepLinesAndColumns) {
   start(text);
   test::captureErrors();
   Model m(text);
-  size_t raw = 0;   // text offset of the model's lookahead
   for (auto& [nm, end] : names) {
     ASSERT_EQ(getlex(), TOK_NAME);
     ASSERT_STREQ(ident, nm.c_str());
-    for (; raw < end; raw++)
-      if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+    m.consumeTo(end);
     EXPECT_AT(m, nm);
   }
   EXPECT_EQ(getlex(), TOK_NAME);
@@ -234,10 +238,8 @@ TEST_P(Reader, TokensAfterBlanksEndWhereTheyEnd) {
   start(text);
   test::captureErrors();
   Model m(text);
-  size_t raw = 0;
   for (const Expected& x : expected) {
-    for (; raw < x.start; raw++)
-      if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+    m.consumeTo(x.start);
     const int line = m.line, col = m.col;
     ASSERT_EQ(getlex(), x.token->code) << x.start;
     if (x.token->code == TOK_NAME) {
@@ -246,8 +248,7 @@ TEST_P(Reader, TokensAfterBlanksEndWhereTheyEnd) {
       EXPECT_EQ(lexval, x.token->value);
     }
     EXPECT_EQ(std::make_pair(errline, errcol), std::make_pair(line, col)) << x.start;
-    for (; raw < x.end; raw++)
-      if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+    m.consumeTo(x.end);
     EXPECT_AT(m, x.start);
   }
   EXPECT_EQ(getlex(), TOK_NAME);
@@ -339,13 +340,11 @@ TEST(CommentRuns, SecondPassFindsEveryNameWhereItEnds) {
     currline = currcol = 1;
     nextchar = readchar();
     Model m(text);
-    size_t raw = 0;
     for (size_t k = 0; k < names.size(); k++) {
       const auto& [nm, end] = names[k];
       ASSERT_EQ(getlex(), TOK_NAME) << wholeLines;
       ASSERT_STREQ(ident, nm.c_str());
-      for (; raw < end; raw++)
-        if (!(text[raw] == '\r' && text[raw + 1] == '\n')) m.consume();
+      m.consumeTo(end);
       EXPECT_AT(m, nm);
       if (!wholeLines) {
         EXPECT_EQ(std::make_pair(errline, errcol), errpos[k]) << nm;
