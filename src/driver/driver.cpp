@@ -235,6 +235,7 @@ static void startupHeader() {
 }
 
 int mainOrv() {
+  hugeStaticStorage();
   startingValues();
   setFileNames();
   if (!openFiles()) {

@@ -4,10 +4,14 @@
 // time, on the first write to each page: a page fault apiece. On a virtual
 // machine a fault costs some ten microseconds, about what reading a hundred
 // kilobytes costs, and a compilation at the tables' limits would spend more
-// time on faults than on compiling. Asking the system for a whole run of
-// pages at once spares the fault for each of them. This is only ever a hint:
-// where the system has no such request nothing happens, and the pages come
-// on first use as before.
+// time on faults than on compiling. Two remedies, both only hints: where the
+// system has no such request nothing happens, and the pages come on first
+// use as before.
+//
+// - Static storage, where the build lays it out in a window of whole 2 MB
+//   pages (cmake/bss.ld), is asked for as huge pages: all the tables in one.
+// - Other runs of pages are asked for at once, which spares the fault for
+//   each of them.
 #include <algorithm>
 #include <cstdint>
 
@@ -18,11 +22,43 @@
 
 #include "driver/tavomain.h"
 
+#if defined(TAVO_BSS_WINDOW)
+// Where the window begins and ends; the linker script defines both.
+extern "C" char tavo_bss_begin[], tavo_bss_end[];
+#endif
+
 namespace tavo {
+
+#if defined(TAVO_BSS_WINDOW) && defined(MADV_HUGEPAGE)
+namespace {
+bool hugewindow;   // whether the window became huge pages
+}  // namespace
+
+void hugeStaticStorage() {
+  static bool asked = false;
+  if (asked) return;
+  asked = true;
+  // Pages of the window that were written before the compiler first ran
+  // (the C library keeps its own variables there too) would keep the first
+  // fault from taking a huge page; the collapse gathers them into one.
+  constexpr int COLLAPSE = 25;   // MADV_COLLAPSE, in Linux 6.1 and later
+  const size_t n = static_cast<size_t>(tavo_bss_end - tavo_bss_begin);
+  hugewindow = madvise(tavo_bss_begin, n, MADV_HUGEPAGE) == 0 &&
+               madvise(tavo_bss_begin, n, COLLAPSE) == 0;
+}
+
+// Whether p lies in the window and the window's pages are there already.
+[[maybe_unused]] static bool inHugeWindow(const void* p) {
+  return hugewindow && p >= tavo_bss_begin && p < tavo_bss_end;
+}
+#else
+void hugeStaticStorage() {}
+[[maybe_unused]] static bool inHugeWindow(const void*) { return false; }
+#endif
 
 void prefault(void* p, size_t n) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-  if (n == 0) return;
+  if (n == 0 || inHugeWindow(p)) return;
   static const uintptr_t pagesize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   auto begin = reinterpret_cast<uintptr_t>(p) & ~(pagesize - 1);
   auto end = reinterpret_cast<uintptr_t>(p) + n;

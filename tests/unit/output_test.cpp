@@ -168,5 +168,42 @@ TEST(PageMark, MarkedPagesArePresentAndGrowFourfold) {
 }
 #endif
 
+#if defined(TAVO_BSS_WINDOW)
+extern "C" char tavo_bss_begin[], tavo_bss_end[];
+
+// The tables lie in whole 2 MB pages of their own, and a compilation asks for
+// those as huge pages wherever the system has them.
+TEST(PageMark, TablesLieInAWindowAskedForAsHugePages) {
+  const auto begin = reinterpret_cast<uintptr_t>(tavo_bss_begin);
+  const auto end = reinterpret_cast<uintptr_t>(tavo_bss_end);
+  constexpr uintptr_t huge = 2 << 20;
+  EXPECT_EQ(begin % huge, 0u);
+  EXPECT_EQ(end % huge, 0u);
+  auto inside = [&](const void* p, size_t n) {
+    auto a = reinterpret_cast<uintptr_t>(p);
+    return a >= begin && a + n <= end;
+  };
+  EXPECT_TRUE(inside(names, sizeof names));
+  EXPECT_TRUE(inside(symtab, sizeof symtab));
+  EXPECT_TRUE(inside(code, sizeof code));
+  EXPECT_TRUE(inside(auxbuf, sizeof auxbuf));
+
+  std::string thp = test::slurp("/sys/kernel/mm/transparent_hugepage/enabled");
+  if (thp.empty() || thp.find("[never]") != std::string::npos)
+    GTEST_SKIP() << "the system has no huge pages to give";
+  test::compile("func main()\nendfunc\n");
+  // The window's mapping, and the flags the system keeps for it.
+  std::string maps = test::slurp("/proc/self/smaps");
+  char head[32];
+  std::snprintf(head, sizeof head, "%08lx-", static_cast<unsigned long>(begin));
+  size_t at = maps.find(std::string("\n") + head);
+  ASSERT_NE(at, std::string::npos);
+  size_t flags = maps.find("VmFlags:", at);
+  ASSERT_NE(flags, std::string::npos);
+  std::string line = maps.substr(flags, maps.find('\n', flags) - flags) + " ";
+  EXPECT_NE(line.find(" hg "), std::string::npos) << line;
+}
+#endif
+
 }  // namespace
 }  // namespace tavo
