@@ -235,7 +235,6 @@ static void startupHeader() {
 }
 
 int mainOrv() {
-  hugeStaticStorage();
   startingValues();
   setFileNames();
   if (!openFiles()) {

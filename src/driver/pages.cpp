@@ -8,8 +8,9 @@
 // system has no such request nothing happens, and the pages come on first
 // use as before.
 //
-// - Static storage, where the build lays it out in a window of whole 2 MB
-//   pages (cmake/bss.ld), is asked for as huge pages: all the tables in one.
+// - The tables in static storage, where the build lays them out in a window
+//   of whole 2 MB pages (cmake/bss.ld), are asked for as huge pages at
+//   start-up: all of them in one.
 // - Other runs of pages are asked for at once, which spares the fault for
 //   each of them.
 #include <algorithm>
@@ -31,28 +32,25 @@ namespace tavo {
 
 #if defined(TAVO_BSS_WINDOW) && defined(MADV_HUGEPAGE)
 namespace {
-bool hugewindow;   // whether the window became huge pages
-}  // namespace
 
-void hugeStaticStorage() {
-  static bool asked = false;
-  if (asked) return;
-  asked = true;
-  // Pages of the window that were written before the compiler first ran
-  // (the C library keeps its own variables there too) would keep the first
-  // fault from taking a huge page; the collapse gathers them into one.
-  constexpr int COLLAPSE = 25;   // MADV_COLLAPSE, in Linux 6.1 and later
-  const size_t n = static_cast<size_t>(tavo_bss_end - tavo_bss_begin);
-  hugewindow = madvise(tavo_bss_begin, n, MADV_HUGEPAGE) == 0 &&
-               madvise(tavo_bss_begin, n, COLLAPSE) == 0;
+bool hugewindow;   // whether the window was asked for as huge pages
+
+// Asks for the window as huge pages before anything writes to it: a page
+// written first would make the others come one at a time after all. Static
+// constructors of this priority run before all others of the program (or
+// library), and the C library's start-up writes only its own storage.
+[[gnu::constructor(101)]] void hugeStaticStorage() {
+  hugewindow = madvise(tavo_bss_begin, static_cast<size_t>(tavo_bss_end - tavo_bss_begin),
+                       MADV_HUGEPAGE) == 0;
 }
 
-// Whether p lies in the window and the window's pages are there already.
+}  // namespace
+
+// Whether p lies in the window and its pages come as a whole.
 [[maybe_unused]] static bool inHugeWindow(const void* p) {
   return hugewindow && p >= tavo_bss_begin && p < tavo_bss_end;
 }
 #else
-void hugeStaticStorage() {}
 [[maybe_unused]] static bool inHugeWindow(const void*) { return false; }
 #endif
 

@@ -248,8 +248,7 @@ std::FILE* openInput(const char* path);  // a directory counts as absent
 std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
 void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it
 
-// pages.cpp: the pages of tables made present at once (only hints)
-void hugeStaticStorage();        // static storage as huge pages, where it can be
+// pages.cpp: the pages of tables made present at once (only a hint)
 void prefault(void* p, size_t n);
 
 // How many leading entries of a table, or of tables filled side by side,

@@ -171,8 +171,8 @@ TEST(PageMark, MarkedPagesArePresentAndGrowFourfold) {
 #if defined(TAVO_BSS_WINDOW)
 extern "C" char tavo_bss_begin[], tavo_bss_end[];
 
-// The tables lie in whole 2 MB pages of their own, and a compilation asks for
-// those as huge pages wherever the system has them.
+// The tables lie in whole 2 MB pages of their own, which the program asks for
+// as huge pages at start-up wherever the system has them.
 TEST(PageMark, TablesLieInAWindowAskedForAsHugePages) {
   const auto begin = reinterpret_cast<uintptr_t>(tavo_bss_begin);
   const auto end = reinterpret_cast<uintptr_t>(tavo_bss_end);
@@ -191,7 +191,6 @@ TEST(PageMark, TablesLieInAWindowAskedForAsHugePages) {
   std::string thp = test::slurp("/sys/kernel/mm/transparent_hugepage/enabled");
   if (thp.empty() || thp.find("[never]") != std::string::npos)
     GTEST_SKIP() << "the system has no huge pages to give";
-  test::compile("func main()\nendfunc\n");
   // The window's mapping, and the flags the system keeps for it.
   std::string maps = test::slurp("/proc/self/smaps");
   char head[32];
