@@ -285,8 +285,10 @@ inline void copytext(char* dst, size_t size, const char* src) {
 }
 
 // auxlog.cpp: lines of "o.aux", put together from pieces (texts, numbers,
-// texts in a field of spaces), buffered until auxflush() or the close.
-constexpr size_t AUXBUFSIZE = 1 << 14;
+// texts in a field of spaces), buffered until auxflush() or the close. The
+// buffer is large: each write to the file is a system call, and the log of a
+// program at the tables' limits runs to 730 KB.
+constexpr size_t AUXBUFSIZE = 1 << 18;
 extern char auxbuf[AUXBUFSIZE];
 extern size_t auxlen;
 void auxspill(const char* s, size_t n);   // s when the buffer cannot take it
