@@ -481,18 +481,48 @@ int getstring(int delim) {
 // ---------------------------------------------------------------------------
 // Tokens.
 
+// The end of the run of decimal digits from p, before e at the latest.
+static const unsigned char* digitsEnd(const unsigned char* p, const unsigned char* e) {
+  while (p < e && digit(*p)) p++;
+  return p;
+}
+
+// The end of the run of characters that continue a name, from p, before e
+// at the latest. Names run to 69 characters, so sixteen bytes are tested at
+// a time where the machine can.
+static const unsigned char* lettersEnd(const unsigned char* p, const unsigned char* e) {
+#ifdef __SSE2__
+  // Whether each byte lies in [lo, hi]: moved so that lo becomes -128, it
+  // is then below -128 + (hi - lo + 1) as a signed byte.
+  auto within = [](__m128i v, int lo, int hi) {
+    __m128i moved = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(128 - lo)));
+    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(-128 + (hi - lo + 1))));
+  };
+  while (e - p >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));   // upper case onto lower
+    __m128i name = _mm_or_si128(_mm_or_si128(within(folded, 'a', 'z'), within(v, '0', '9')),
+                                _mm_cmpeq_epi8(v, _mm_set1_epi8('_')));
+    unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+    if (other) return p + __builtin_ctz(other);
+    p += 16;
+  }
+#endif
+  while (p < e && letter(*p)) p++;
+  return p;
+}
+
 // Consumes the lookahead, which is no line end, and then the bytes after it
-// in the file's buffer while in(byte) holds, handing them to take(from, to)
-// first: exactly as that many calls of next() would. False, with nothing
+// in the file's buffer up to runEnd(from, end), handing them to take(from,
+// to) first: exactly as that many calls of next() would. False, with nothing
 // done, when the characters do not come from a file.
-template <typename In, typename Take>
-static bool consumeRun(In in, Take take) {
+template <typename RunEnd, typename Take>
+static bool consumeRun(RunEnd runEnd, Take take) {
   InputBuffer* b = direct();
   if (!b) return false;
   const unsigned char* p = b->data + b->pos;
   const unsigned char* e = b->data + b->len;
-  const unsigned char* q = p;
-  while (q < e && in(*q)) q++;
+  const unsigned char* q = runEnd(p, e);
   take(p, q);
   currcol += static_cast<int>(q - p);
   b->pos = static_cast<size_t>(q - b->data);
@@ -537,7 +567,7 @@ static int getnumber(int c) {
   for (int d; (d = xdigit(nextchar)) != 0 && static_cast<unsigned>(d) <= radix;) {
     keep(nextchar);
     value = value * radix + static_cast<unsigned>(d - 1);
-    if (radix != 10 || !consumeRun(digit, decimal)) next();
+    if (radix != 10 || !consumeRun(digitsEnd, decimal)) next();
   }
   symbol[n] = 0;
   lexval = static_cast<int>(value);
@@ -566,7 +596,7 @@ static size_t getname(int c) {
   keep(c);
   while (letter(nextchar)) {
     keep(nextchar);
-    if (!consumeRun(letter, letters)) next();
+    if (!consumeRun(lettersEnd, letters)) next();
   }
   ident[n] = 0;
   if (toolong) error("name too long (max 69 characters)");

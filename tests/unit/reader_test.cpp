@@ -256,6 +256,42 @@ TEST_P(Reader, TokensAfterBlanksEndWhereTheyEnd) {
   EXPECT_EQ(test::errors(), "");
 }
 
+// Names of every length up to the longest kept, made of every character a
+// name may hold, each ended by one of the bytes that may not continue it:
+// the name is taken whole and that byte is the lookahead. The lines run
+// across block boundaries, and the last names end near the end of the file.
+TEST_P(Reader, NamesEndAtEveryByteThatEndsThem) {
+  static const char alphabet[] = "ZqAzMn_09abcdefghijklmopqrstuvwxyBCDEFGHIJKLNOPQRSTUVWXY12345678";
+  auto nameChar = [](int b) {
+    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '_';
+  };
+  std::string text;
+  std::vector<std::pair<std::string, int>> expected;
+  for (int round = 0; text.size() < 2 * BLOCK; round++) {
+    for (int b = 1; b < 256; b++) {
+      if (nameChar(b) || b == '\n' || b == '\r') continue;
+      // One name of each length, so that the pool never fills.
+      size_t len = 1 + static_cast<size_t>(b * 13 + round * 7) % MAXNAMELEN;
+      std::string name;
+      for (size_t k = 0; k < len; k++) name += alphabet[(k + len) % (sizeof alphabet - 1)];
+      name[0] = 'Z';   // never a reserved word or a number
+      text += name + static_cast<char>(b) + " \n";
+      expected.emplace_back(name, b);
+    }
+  }
+  text += "Zend_of_the_file_near";   // a name that the end of the file ends
+  expected.emplace_back("Zend_of_the_file_near", -1);
+  start(text);
+  test::captureErrors();
+  for (const auto& [name, b] : expected) {
+    ASSERT_EQ(getlex(), TOK_NAME) << name;
+    ASSERT_EQ(std::string(ident), name);
+    ASSERT_EQ(nextchar, b) << name;
+    trash();
+  }
+  EXPECT_EQ(test::errors(), "");
+}
+
 TEST_P(Reader, LineCommentReachingTheEndOfALongFile) {
   std::string text = "a\n//" + std::string(3 * BLOCK, 'c');
   start(text);
