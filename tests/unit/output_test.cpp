@@ -13,6 +13,7 @@
 
 #ifdef __linux__
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #endif
 
 #include "output/output.h"
@@ -191,8 +192,11 @@ TEST(PageMark, TablesLieInAWindowAskedForAsHugePages) {
   std::string thp = test::slurp("/sys/kernel/mm/transparent_hugepage/enabled");
   if (thp.empty() || thp.find("[never]") != std::string::npos)
     GTEST_SKIP() << "the system has no huge pages to give";
+  if (prctl(PR_GET_THP_DISABLE, 0, 0, 0, 0) == 1)
+    GTEST_SKIP() << "huge pages are turned off for this process";
   // The window's mapping, and the flags the system keeps for it.
   std::string maps = test::slurp("/proc/self/smaps");
+  if (maps.empty()) GTEST_SKIP() << "no /proc/self/smaps to read";
   char head[32];
   std::snprintf(head, sizeof head, "%08lx-", static_cast<unsigned long>(begin));
   size_t at = maps.find(std::string("\n") + head);
