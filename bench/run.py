@@ -2,7 +2,7 @@
 """Times tavoc on the generated shapes beside two floors of the same run.
 
     run.py [TAVOC] [--runs N] [--work DIR] [--shapes S ...] [--big-size BYTES]
-           [--clock wall|cpu] [--check]
+           [--clock wall|cpu] [--check] [--against OTHER_TAVOC]
 
 For every shape (gen.py) it writes the program, compiles it once to make
 sure it compiles without an error, then times, interleaved, N runs each of
@@ -16,6 +16,10 @@ and reports the medians in milliseconds with
     work  = (tavoc - true) / (cat - true)   target: at most 1.5
     grows = (big - true) / (big/2 - true)   target: at most 2.2, for the
             big shape against the same shape of half the size
+
+--against times a second build in the same runs, interleaved with the
+first, and adds its median and the ratio of the two (this build's time
+above the process floor against the other's).
 
 --clock cpu takes the user + system time of each process instead of the
 wall clock, which is steadier on a busy machine. --check exits with 1 when
@@ -75,10 +79,13 @@ def main():
     ap.add_argument("--big-size", type=int, default=16 << 20)
     ap.add_argument("--clock", choices=["wall", "cpu"], default="wall")
     ap.add_argument("--check", action="store_true")
+    ap.add_argument("--against", help="another tavoc, timed in the same runs")
     a = ap.parse_args()
     tavoc = os.path.abspath(a.tavoc)
-    if not os.access(tavoc, os.X_OK):
-        sys.exit(f"run.py: no tavoc at {tavoc}")
+    other = os.path.abspath(a.against) if a.against else None
+    for t in filter(None, (tavoc, other)):
+        if not os.access(t, os.X_OK):
+            sys.exit(f"run.py: no tavoc at {t}")
 
     dirs = {}
     for s in a.shapes:
@@ -92,21 +99,26 @@ def main():
         dirs[s] = os.path.abspath(d)
 
     true, cat = shutil.which("true"), shutil.which("cat")
-    times = {s: {"true": [], "cat": [], "tavoc": []} for s in dirs}
+    times = {s: {"true": [], "cat": [], "tavoc": [], "other": []} for s in dirs}
     for _ in range(a.runs):
         for s, d in dirs.items():
             src = os.path.join(d, "o.src")
             commands = {"true": [true], "cat": [cat, src, src], "tavoc": [tavoc, d]}
+            if other:
+                commands["other"] = [other, d]
             for k, argv in commands.items():
                 t, rc = timed(argv, a.clock)
                 if rc != 0:
                     sys.exit(f"run.py: {' '.join(argv)} failed in {d}")
                 times[s][k].append(t)
 
-    med = {s: {k: statistics.median(v) * 1000 for k, v in t.items()} for s, t in times.items()}
+    med = {s: {k: statistics.median(v) * 1000 for k, v in t.items() if v}
+           for s, t in times.items()}
     print(f"tavoc {tavoc}, {a.runs} runs, medians of the {a.clock} clock in ms")
+    if other:
+        print(f"other {other}: its median, and this build's time over the floor against its")
     print(f"{'shape':<10} {'source':>10} {'image':>6} {'true':>7} {'cat x2':>7} {'tavoc':>8}"
-          f" {'work':>6}")
+          f" {'work':>6}" + (f" {'other':>8} {'ratio':>6}" if other else ""))
     missed = []
     for s, d in dirs.items():
         m = med[s]
@@ -117,8 +129,12 @@ def main():
         mark = "" if work <= WORK_TARGET else "  over target"
         if mark:
             missed.append(s)
+        vs = ""
+        if other:
+            ratio = (m["tavoc"] - m["true"]) / max(m["other"] - m["true"], 1e-3)
+            vs = f" {m['other']:>8.2f} {ratio:>6.2f}"
         print(f"{s:<10} {src:>10} {img:>6} {m['true']:>7.2f} {m['cat']:>7.2f}"
-              f" {m['tavoc']:>8.2f} {work:>6.2f}{mark}")
+              f" {m['tavoc']:>8.2f} {work:>6.2f}{vs}{mark}")
     if "big" in med and "big-half" in med:
         full, half = med["big"], med["big-half"]
         grows = (full["tavoc"] - full["true"]) / max(half["tavoc"] - half["true"], 1e-3)

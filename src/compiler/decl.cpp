@@ -6,6 +6,7 @@
 // passed over. Globals live in data memory, cells counted from 1; functions
 // follow the data tables in the code image, each at the origin where its
 // definition begins.
+#include <cstdint>
 #include <cstring>
 
 #include "codegen/codegen.h"
@@ -34,13 +35,13 @@ int infunc;
 // The index catches up with the table when it is consulted, and an entry
 // counts only while it still points at that name within the count.
 constexpr int NAMEINDEXSIZE = NAMESIZE / 2 + 1;   // more names than the pool holds
+static_assert(NGLOB < UINT16_MAX && NFUN < UINT16_MAX);
 
 namespace {
 
 struct FirstIndex {
-  int first[NAMEINDEXSIZE];
+  uint16_t first[NAMEINDEXSIZE];   // two bytes hold NGLOB and NFUN: half the pages
   int indexed;   // table entries taken into account so far
-  PageMark mark;
 
   int valid(const int* ids, int count, int id) const {
     int i = first[id] - 1;
@@ -51,15 +52,13 @@ struct FirstIndex {
     for (; indexed < count; indexed++) {
       int k = ids[indexed];
       if (k < 0 || k >= NAMEINDEXSIZE) continue;
-      mark.reach(static_cast<size_t>(k) + 1, first);
-      if (valid(ids, indexed, k) < 0) first[k] = indexed + 1;
+      if (valid(ids, indexed, k) < 0) first[k] = static_cast<uint16_t>(indexed + 1);
     }
     return id >= 0 && id < NAMEINDEXSIZE ? valid(ids, count, id) : -1;
   }
 };
 
 FirstIndex globfirst, funfirst;
-PageMark globmark, funmark;   // globids..., funids...
 
 }  // namespace
 
@@ -151,7 +150,6 @@ static int funcdef() {
     error("too many functions (max 3000)");
     return STOP;
   }
-  funmark.reach(static_cast<size_t>(nfun) + 1, funids, funoffs, funargcnt);
   funids[nfun] = id;
   funoffs[nfun] = address;
   if (!arguments()) return STOP;
@@ -198,7 +196,6 @@ static void globals() {
       error("too many global variables (max 3000)");
       return;
     }
-    globmark.reach(static_cast<size_t>(nglob) + 1, globids, globoffs, globscalar);
     globoffs[nglob] = curgloboffs;
     int multiplier = 1;
     if (match('{')) {

@@ -22,9 +22,6 @@ int InstallFunctionDetails(const char* s, int id, int narg, int returns) {
     return -1;
   }
   int i = FunctionCount++;
-  static PageMark mark;
-  mark.reach(static_cast<size_t>(i) + 1, FunctionName, FunctionNumber, FunctionParameterCount,
-             FunctionReturns);
   FunctionName[i] = keeptext(s);
   FunctionNumber[i] = id;
   FunctionParameterCount[i] = narg;

@@ -189,9 +189,6 @@ static int openFiles() {
   // The log is put together in auxbuf already: a second buffer in the
   // stream would only split each of its writes in two.
   std::setvbuf(aux_fp, nullptr, _IONBF, 0);
-  // Most logs fill the buffer's first 16 KB; a larger one takes the rest of
-  // its pages as it grows (with the tables' huge page, all come at once).
-  prefault(auxbuf, std::min(sizeof auxbuf, size_t{1} << 14));
   return 1;
 }
 

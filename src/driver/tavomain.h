@@ -7,10 +7,9 @@
 // source file, its owner.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
-#include <iterator>
 #include <string_view>
 
 namespace tavo {
@@ -248,29 +247,6 @@ std::FILE* openInput(const char* path);  // a directory counts as absent
 std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
 void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it
 
-// pages.cpp: the pages of tables made present at once (only a hint)
-void prefault(void* p, size_t n);
-
-// How many leading entries of a table, or of tables filled side by side,
-// have their pages present. A table that fills from its start calls reach()
-// with the entries it is about to use; the mark then moves on fourfold.
-struct PageMark {
-  struct Table {
-    void* base;
-    size_t entrysize, entries;
-  };
-  size_t done = 0;
-
-  template <typename... T>
-  void reach(size_t upto, T&... tables) {
-    if (upto > done) grow(upto, {Table{std::data(tables), sizeof tables[0], std::size(tables)}...});
-  }
-  void reach(size_t upto, const Table& table) {
-    if (upto > done) grow(upto, {table});
-  }
-  void grow(size_t upto, std::initializer_list<Table> tables);
-};
-
 // textstore.cpp: copies of names and texts kept until resetTextStore()
 char* keeptext(const char* s);
 char* keeptext(const char* s, size_t len);
@@ -285,10 +261,10 @@ inline void copytext(char* dst, size_t size, const char* src) {
 }
 
 // auxlog.cpp: lines of "o.aux", put together from pieces (texts, numbers,
-// texts in a field of spaces), buffered until auxflush() or the close. The
-// buffer is large: each write to the file is a system call, and the log of a
-// program at the tables' limits runs to 730 KB.
-constexpr size_t AUXBUFSIZE = 1 << 18;
+// texts in a field of spaces), buffered until auxflush() or the close: the
+// log of a program at the tables' limits runs to 730 KB, and each write to
+// the file is a system call.
+constexpr size_t AUXBUFSIZE = 1 << 16;
 extern char auxbuf[AUXBUFSIZE];
 extern size_t auxlen;
 void auxspill(const char* s, size_t n);   // s when the buffer cannot take it

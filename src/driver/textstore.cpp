@@ -14,47 +14,31 @@ namespace tavo {
 
 namespace {
 
-constexpr size_t CHUNKSIZE = 16384;
+constexpr size_t CHUNKSIZE = 1 << 16;
 
 struct Chunk {
   Chunk* prev;
-  char* text;
   size_t size, used;
+  char* text() { return reinterpret_cast<char*>(this + 1); }
 };
 
-// The first chunk is static storage, which comes in at once (pages.cpp),
-// and holds the texts of a program at the tables' limits; only larger
-// programs take chunks from the heap.
-char firsttext[1 << 17];
-Chunk first;
-Chunk* top;
-
-// A heap chunk: its header, then its text.
-Chunk* newChunk(size_t size) {
-  auto* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + size));
-  if (!c) return nullptr;
-  prefault(c, sizeof(Chunk) + size);
-  *c = Chunk{top, reinterpret_cast<char*>(c + 1), size, 0};
-  return c;
-}
+Chunk* top;   // the chunk being filled; the others hang from it
 
 }  // namespace
 
 char* keeptext(const char* s, size_t len) {
   size_t n = len + 1;
-  if (!top) {
-    first = Chunk{nullptr, firsttext, sizeof firsttext, 0};
-    top = &first;
-  }
-  if (top->size - top->used < n) {
-    Chunk* c = newChunk(std::max(n, CHUNKSIZE - sizeof(Chunk)));
+  if (!top || top->size - top->used < n) {
+    size_t size = std::max(n, CHUNKSIZE - sizeof(Chunk));
+    auto* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + size));
     if (!c) {   // no memory left: the copy reads as an empty text
       static char none[1];
       return none;
     }
+    *c = Chunk{top, size, 0};
     top = c;
   }
-  char* p = top->text + top->used;
+  char* p = top->text() + top->used;
   std::memcpy(p, s, len);
   p[len] = 0;
   top->used += n;
@@ -64,12 +48,11 @@ char* keeptext(const char* s, size_t len) {
 char* keeptext(const char* s) { return keeptext(s, std::strlen(s)); }
 
 void resetTextStore() {
-  while (top && top != &first) {
+  while (top) {
     Chunk* prev = top->prev;
     std::free(top);
     top = prev;
   }
-  top = nullptr;
 }
 
 }  // namespace tavo

@@ -83,7 +83,6 @@ struct CommentRun {
 
 std::vector<CommentRun> runs;   // in the order of the source
 size_t runcursor;               // the next run the second pass may meet
-PageMark runmark;               // of the room runs has
 
 void forgetRuns() {
   runs.clear();
@@ -91,8 +90,7 @@ void forgetRuns() {
 }
 
 // Notes a run of the source b. The room for as many runs as the source can
-// hold is taken at the first one, so they are never copied; its pages come
-// as they fill. Without the room, runs are simply read again.
+// hold is taken at the first one, so they are never copied. Without the room, runs are simply read again.
 void noteRun(const InputBuffer& b, const CommentRun& r) {
   size_t room = std::min(b.len / MINRUN + 1, MAXRUNS);
   if (runs.capacity() < room) {
@@ -101,10 +99,8 @@ void noteRun(const InputBuffer& b, const CommentRun& r) {
     } catch (const std::bad_alloc&) {
       return;
     }
-    runmark = PageMark{};
   }
   if (runs.size() == runs.capacity()) return;
-  runmark.reach(runs.size() + 1, PageMark::Table{runs.data(), sizeof(CommentRun), runs.capacity()});
   runs.push_back(r);
 }
 
@@ -588,7 +584,7 @@ static size_t getname(int c) {
       toolong = true;
   };
   auto letters = [&](const unsigned char* p, const unsigned char* q) {
-    auto kept = std::min(q - p, static_cast<ptrdiff_t>(MAXNAMELEN - n));
+    auto kept = std::min(q - p, static_cast<std::ptrdiff_t>(MAXNAMELEN - n));
     std::memcpy(ident + n, p, static_cast<size_t>(kept));
     n += static_cast<int>(kept);
     toolong |= kept < q - p;

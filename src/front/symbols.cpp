@@ -62,14 +62,12 @@ struct NameIndex {
   int maxsize;
   int mask;       // slots in use now, minus one
   int used;       // slots filled since the index was last cleared
-  int present;    // slots whose pages were made present
 };
 
 Slot poolslots[POOLSLOTS];
 Slot symslots[SYMSLOTS];
-NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0, 0};
-NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0, 0};
-PageMark symmark, namemark, offmark;   // symtab, names, nameoff
+NameIndex poolindex{poolslots, POOLSLOTS, FIRSTSLOTS - 1, 0};
+NameIndex symindex{symslots, SYMSLOTS, FIRSTSLOTS - 1, 0};
 
 // A hash of the name's len bytes, taken eight at a time (names run to 69
 // characters). Each word is mixed by a multiplication of its own, so that
@@ -108,10 +106,6 @@ void clearIndex(NameIndex& x, int live) {
   int size = FIRSTSLOTS;
   while (live > size / 4 && size < x.maxsize) size *= 2;
   x.mask = size - 1;
-  if (size > x.present) {   // probes land anywhere in it
-    prefault(x.slots + x.present, sizeof(Slot) * static_cast<size_t>(size - x.present));
-    x.present = size;
-  }
 }
 
 // Whether pool index i is in use and holds the name.
@@ -227,7 +221,6 @@ int hash(const char* s, unsigned l) {
 // alias, type and value and then counts it. Returns -1 when the table is full.
 int appendK(const NameKey& name) {
   if (symtop == NSYM) return -1;
-  symmark.reach(static_cast<size_t>(symtop) + 1, symtab);
   constant& k = symtab[symtop];
   k.name = keeptext(name.text, name.len);
   k.alias = nullptr;
@@ -292,8 +285,6 @@ int lookup(const NameKey& key_) {
     return namecount;   // an index no name has: an undefined name
   }
   int freeslot = freeSlot(poolindex, key, poolLive);   // before the new name counts
-  namemark.reach(static_cast<size_t>(start) + len + 1, names);
-  offmark.reach(static_cast<size_t>(namecount) + 2, nameoff);
   std::memcpy(names + start, name, len + 1);
   nameoff[namecount + 1] = start + static_cast<int>(len) + 1;
   int index = namecount++;

@@ -11,11 +11,6 @@
 #include <string>
 #include <vector>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <sys/prctl.h>
-#endif
-
 #include "output/output.h"
 #include "testutil.h"
 
@@ -126,87 +121,6 @@ TEST(AuxLog, PiecesInOrderAcrossTheBuffer) {
   aux_fp = nullptr;
 }
 
-#ifdef __linux__
-// A table's pages come in runs that start where the last one ended and at
-// least quadruple the part marked, never past the table's end. The pages must
-// be present afterwards (they are, once a page has been written, so only
-// the ones no test wrote are checked).
-TEST(PageMark, MarkedPagesArePresentAndGrowFourfold) {
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const size_t pages = 64;
-  void* mem = mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                   -1, 0);
-  ASSERT_NE(mem, MAP_FAILED);
-#ifdef MADV_POPULATE_WRITE
-  void* probe = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  bool can = madvise(probe, page, MADV_POPULATE_WRITE) == 0;
-  munmap(probe, page);
-  if (!can) GTEST_SKIP() << "the system cannot make pages present on request";
-#else
-  GTEST_SKIP() << "the system cannot make pages present on request";
-#endif
-  auto present = [&] {
-    std::vector<unsigned char> v(pages);
-    mincore(mem, pages * page, v.data());
-    size_t n = 0;
-    while (n < pages && (v[n] & 1)) n++;
-    for (size_t k = n; k < pages; k++) EXPECT_FALSE(v[k] & 1) << "page " << k;
-    return n;
-  };
-  const PageMark::Table table{mem, 1, pages * page};
-  PageMark mark;
-  EXPECT_EQ(present(), 0u);
-  mark.reach(10, table);             // the first step: 256 bytes
-  EXPECT_EQ(mark.done, 256u);
-  mark.reach(2 * page + 1, table);   // more than four times
-  EXPECT_EQ(mark.done, 2 * page + 1);
-  mark.reach(2 * page + 2, table);   // four times
-  EXPECT_EQ(mark.done, 8 * page + 4);
-  EXPECT_EQ(present(), 9u);
-  mark.reach(pages * page * 3, table);   // never past the end
-  EXPECT_EQ(present(), pages);
-  munmap(mem, pages * page);
-}
-#endif
-
-#if defined(TAVO_BSS_WINDOW)
-extern "C" char tavo_bss_begin[], tavo_bss_end[];
-
-// The tables lie in whole 2 MB pages of their own, which the program asks for
-// as huge pages at start-up wherever the system has them.
-TEST(PageMark, TablesLieInAWindowAskedForAsHugePages) {
-  const auto begin = reinterpret_cast<uintptr_t>(tavo_bss_begin);
-  const auto end = reinterpret_cast<uintptr_t>(tavo_bss_end);
-  constexpr uintptr_t huge = 2 << 20;
-  EXPECT_EQ(begin % huge, 0u);
-  EXPECT_EQ(end % huge, 0u);
-  auto inside = [&](const void* p, size_t n) {
-    auto a = reinterpret_cast<uintptr_t>(p);
-    return a >= begin && a + n <= end;
-  };
-  EXPECT_TRUE(inside(names, sizeof names));
-  EXPECT_TRUE(inside(symtab, sizeof symtab));
-  EXPECT_TRUE(inside(code, sizeof code));
-  EXPECT_TRUE(inside(auxbuf, sizeof auxbuf));
-
-  std::string thp = test::slurp("/sys/kernel/mm/transparent_hugepage/enabled");
-  if (thp.empty() || thp.find("[never]") != std::string::npos)
-    GTEST_SKIP() << "the system has no huge pages to give";
-  if (prctl(PR_GET_THP_DISABLE, 0, 0, 0, 0) == 1)
-    GTEST_SKIP() << "huge pages are turned off for this process";
-  // The window's mapping, and the flags the system keeps for it.
-  std::string maps = test::slurp("/proc/self/smaps");
-  if (maps.empty()) GTEST_SKIP() << "no /proc/self/smaps to read";
-  char head[32];
-  std::snprintf(head, sizeof head, "%08lx-", static_cast<unsigned long>(begin));
-  size_t at = maps.find(std::string("\n") + head);
-  ASSERT_NE(at, std::string::npos);
-  size_t flags = maps.find("VmFlags:", at);
-  ASSERT_NE(flags, std::string::npos);
-  std::string line = maps.substr(flags, maps.find('\n', flags) - flags) + " ";
-  EXPECT_NE(line.find(" hg "), std::string::npos) << line;
-}
-#endif
 
 }  // namespace
 }  // namespace tavo

@@ -255,10 +255,9 @@ TEST(Indexes, ManyShortLivedNames) {
   }
 }
 
-// Texts kept past the static first chunk go on in heap chunks, one longer
-// than a chunk included; every copy stays as it was until the store is
+// Texts go on in chunk after chunk, one longer than a chunk included; every copy stays as it was until the store is
 // emptied, and the store is used again from its start after that.
-TEST(TextStore, CopiesOutliveTheFirstChunkAndAReset) {
+TEST(TextStore, CopiesOutliveNewChunksAndAReset) {
   for (int round = 0; round < 2; round++) {
     resetTextStore();
     std::vector<std::pair<const char*, std::string>> kept;
@@ -267,7 +266,7 @@ TEST(TextStore, CopiesOutliveTheFirstChunkAndAReset) {
     while (total < (600u << 10)) {
       std::string s(rng() % 70, 'a');
       for (char& c : s) c = static_cast<char>('a' + rng() % 26);
-      if (kept.size() == 3000) s = std::string(40000, 'L');   // longer than a chunk
+      if (kept.size() == 3000) s = std::string(80000, 'L');   // longer than a chunk
       kept.emplace_back(keeptext(s.c_str()), s);
       total += s.size() + 1;
     }
