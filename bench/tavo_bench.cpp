@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
+#include "driver/driver.h"
 #include "front/front.h"
 
 using namespace tavo;

@@ -34,8 +34,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/tavomain.h"
 #include "codegen/codegen.h"
-#include "driver/tavomain.h"
+#include "driver/driver.h"
 
 namespace {
 

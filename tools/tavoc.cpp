@@ -7,9 +7,10 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "base/tavomain.h"
 #include "codegen/codegen.h"
 #include "directives/directives.h"
-#include "driver/tavomain.h"
+#include "driver/driver.h"
 #include "output/output.h"
 
 namespace {

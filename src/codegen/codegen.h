@@ -2,7 +2,7 @@
 // patch table for names in word tables.
 #pragma once
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 
@@ -19,6 +19,7 @@ void emit(int opc);
 int emitop(int op, unsigned operand);
 int placejump(int jumptype, int address);
 void patchjump(int a, int c);
+int loadBytes2Codestream();   // byte items up to the last comma-separated one
 void resetEmitter();
 
 // ---------------------------------------------------------------------------
@@ -30,7 +31,6 @@ extern int patchtype[PATCHTABLESIZE];     // TOK_NAME: a 16-bit word by name
 extern int patchptr;                      // entries in use
 
 void xpatchAddress(const char* pname, int ident, int type);
-void xapply_patches();
 void resetPatches();
 
 }  // namespace tavo

@@ -2,7 +2,7 @@
 // labels, goto, gosub and the lookup tables.
 #pragma once
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 
@@ -52,7 +52,6 @@ extern int funargcnt[NFUN];        // argument count
 extern int nfun;
 // arguments of the current function; full: "too many arguments (max 50)"
 extern int argids[NARG];
-extern int narg;
 extern int infunc;                 // 1 inside a function body
 
 int parse();
@@ -61,6 +60,8 @@ int parse();
 int findglobal(int id);
 int findfunction(int id);
 void resetDeclarations();
+void xapply_patches();   // names in word tables, after the second pass
+
 void resetCompiler();   // every reset of this folder
 
 // ---------------------------------------------------------------------------
@@ -90,7 +91,6 @@ void destroyLocalLabels();
 void Gosub();
 void lookup8();
 void lookup16();
-int loadBytes2Codestream();
 void resetLabels();
 
 }  // namespace tavo

@@ -26,7 +26,6 @@ int funoffs[NFUN];
 int funargcnt[NFUN];
 int nfun;
 int argids[NARG];
-int narg;
 int infunc;
 
 // The first entry of each name in globids and funids, by pool index, plus

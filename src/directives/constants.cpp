@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "codegen/codegen.h"
-#include "compiler/compiler.h"
 #include "directives/directives.h"
 #include "front/front.h"
 

@@ -2,7 +2,7 @@
 // tables, platform function files and the function-details table.
 #pragma once
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 

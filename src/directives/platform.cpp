@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "compiler/compiler.h"
 #include "directives/directives.h"
 #include "front/front.h"
 

@@ -4,54 +4,18 @@
 // 0 whatever happened; the outcome is in the files it leaves, above all
 // "o.err". It runs once per load of the library: only the values of its
 // first step are reset, everything else starts from the load-time zero.
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cstring>
 
+#include "base/tavomain.h"
 #include "codegen/codegen.h"
 #include "compiler/compiler.h"
 #include "directives/directives.h"
-#include "driver/tavomain.h"
+#include "driver/driver.h"
 #include "front/front.h"
 #include "output/output.h"
 
 namespace tavo {
-
-int pass;
-int RESERVEDNAMES;
-int INHERENTNAMES;
-int LASTNAME;
-int SYSTEMCALLS;
-int hasMain;
-int codesize;
-int main_argcount;
-int main_hasret;
-int controlfile;
-std::FILE* src_fp;
-std::FILE* err_fp;
-std::FILE* list_fp;
-std::FILE* hex_fp;
-std::FILE* sym_fp;
-std::FILE* aux_fp;
-std::FILE* map_fp;
-std::FILE* bin_fp;
-char in_filename[FILENAMESIZE];
-char list_filename[FILENAMESIZE];
-char hex_filename[FILENAMESIZE];
-char sym_filename[FILENAMESIZE];
-char err_filename[FILENAMESIZE];
-char aux_filename[FILENAMESIZE];
-char map_filename[FILENAMESIZE];
-char bin_filename[FILENAMESIZE];
-char cntrl_filename[FILENAMESIZE];
-char fun_filename[FILENAMESIZE];
-char currentFunctionName[FUNCNAMESIZE];
-int thisline;
 
 // The reserved words in pool order: keyword token = KEYWORDBASE + index.
 static const char* const reservedWords[NRESERVED] = {
@@ -70,14 +34,6 @@ struct Builtin {
 static const Builtin builtins[NBUILTINS] = {
     {"serin", 0, 1}, {"putch", 1, 0},  {"serout", 1, 0},    {"setbaud", 1, 0}, {"to", 1, 0},
     {"pause", 1, 0}, {"putnum", 2, 1}, {"translate", 4, 1}, {"putstr", 1, 1}};
-
-// Opens a file for reading. A directory cannot be read as a file, so it
-// counts as absent.
-std::FILE* openInput(const char* path) {
-  struct stat st;
-  if (stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return nullptr;
-  return std::fopen(path, "rb");
-}
 
 // Step 1: the starting values of a compilation.
 static void startingValues() {
@@ -106,39 +62,6 @@ static void setFileNames() {
 
 static void closeStream(std::FILE*& fp) {
   if (fp) std::fclose(fp);
-  fp = nullptr;
-}
-
-// Output files are written over in place and cut to what was written when
-// they close, rather than emptied when they open: emptying a file frees its
-// blocks, and common file systems then force the new data out to disk when
-// it closes, which costs more than a compilation when the same directory is
-// compiled again and again. Files are only ever written from start to end.
-std::FILE* openOutput(const char* path, const char* mode) {
-#ifdef _WIN32
-  return std::fopen(path, mode);
-#else
-  bool update = std::strchr(mode, '+') != nullptr;
-  int fd = open(path, (update ? O_RDWR : O_WRONLY) | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* fp = fdopen(fd, mode);   // no emptying here either
-  if (!fp) close(fd);
-  return fp;
-#endif
-}
-
-void closeOutput(std::FILE*& fp) {
-  if (!fp) return;
-#ifndef _WIN32
-  struct stat st;
-  if (std::fflush(fp) == 0 && fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) {
-    off_t end = ftello(fp);
-    if (end >= 0 && st.st_size > end && ftruncate(fileno(fp), end) != 0) {
-      // a file that cannot be cut keeps its old tail; nothing else to do
-    }
-  }
-#endif
-  std::fclose(fp);
   fp = nullptr;
 }
 

@@ -4,7 +4,8 @@
 // of the compilation.
 #include "entry/tavo.h"
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
+#include "driver/driver.h"
 
 namespace {
 

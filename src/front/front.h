@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 
@@ -56,9 +56,6 @@ void resetSymbols();
 // ---------------------------------------------------------------------------
 // lexer.cpp: characters and tokens.
 
-extern int nextchar;           // lookahead character; -1 is the end of input
-extern int currline;           // line of the lookahead, from 1
-extern int currcol;            // characters consumed on the current line
 extern std::FILE* fnc_fp;      // the function file being inherited
 extern int inheriting;         // 1 while characters come from fnc_fp
 extern char macrobuffer[MACROBUFSIZE];
@@ -72,7 +69,6 @@ extern int stringsize;         // string length without it
 int digit(int c);
 int letter(int c);
 int xdigit(int c);
-int next();
 int getnext();
 void trash();
 int promote(int t, int yes, int no);

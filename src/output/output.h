@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/tavomain.h"
 #include "codegen/codegen.h"
-#include "driver/tavomain.h"
 #include "front/front.h"
 #include "testutil.h"
 

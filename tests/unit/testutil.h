@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
+#include "driver/driver.h"
 #include "front/front.h"
 
 namespace tavo::test {

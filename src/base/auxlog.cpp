@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 

@@ -7,8 +7,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "driver/tavomain.h"
-#include "front/front.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 

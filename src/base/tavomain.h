@@ -193,7 +193,7 @@ static_assert(KW_LOOKUP16 == KEYWORDBASE + NRESERVED - 1, "33 reserved words");
 // ---------------------------------------------------------------------------
 // Shared state.
 
-// driver.cpp: the compilation as a whole
+// state.cpp: the compilation as a whole, set up by the driver
 extern int pass;                 // 1 in the directive pass, 2 in the second
 extern int RESERVEDNAMES;        // set at run time: pool size after the words
 extern int INHERENTNAMES;        // set at run time: ... after the built-ins
@@ -224,6 +224,7 @@ extern char cntrl_filename[FILENAMESIZE];
 extern char fun_filename[FILENAMESIZE];
 extern char currentFunctionName[FUNCNAMESIZE];  // function being read
 extern int thisline;             // line saved at the start of a construct
+extern int narg;                 // arguments of the function being read
 
 // diagnostics.cpp: the error file
 extern int ecount;               // errors so far, never above MAXERRORS
@@ -234,15 +235,16 @@ extern int errcol;               // 0: the report names the line only
 extern unsigned char code[MAXCODE];
 extern int origin;               // next free byte of code
 
-// lexer.cpp: the current token
+// lexer.cpp: the current token and the reader's position
 extern int token;
 extern int lexval;
 extern int genpop;               // set by ':' so a label statement pops nothing
+extern int nextchar;             // lookahead character; -1 is the end of input
+extern int currline;             // line of the lookahead, from 1
+extern int currcol;              // characters consumed on the current line
+int next();                      // moves the reader on by one character
 
-// driver.cpp
-int mainOrv();
-void resetAll();                 // every global back to its load-time state
-void installNames();             // reserved words and built-in functions
+// files.cpp
 std::FILE* openInput(const char* path);  // a directory counts as absent
 std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
 void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it

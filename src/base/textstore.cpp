@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 
 namespace tavo {
 
