@@ -11,7 +11,7 @@ check() {  # check DESCRIPTION COMMAND...
 }
 
 "$tavoc" --help >"$work/help" 2>&1;          check "--help exits 0" test $? -eq 0
-check "--help shows usage" grep -q "usage: tavoc" "$work/help"
+check "--help shows usage" grep -q "Usage: tavoc" "$work/help"
 "$tavoc" --version >"$work/version" 2>&1;    check "--version exits 0" test $? -eq 0
 check "--version names tavoc" grep -q "^tavoc " "$work/version"
 "$tavoc" --bogus >/dev/null 2>&1;            check "unknown option exits 2" test $? -eq 2

@@ -14,6 +14,8 @@ namespace tavo {
 int ecount;
 int errline;
 int errcol;
+std::vector<Diagnostic> diagnostics;
+std::string readingFile = "o.src";
 
 // Writes one character to the error file; returns it, or 0 without a file.
 int eputchar(int c) {
@@ -36,6 +38,7 @@ void SetErrorPos() {
 // that reports and tries again always moves on.
 void error(const char* s) {
   if (ecount < MAXERRORS) ecount++;
+  diagnostics.push_back({DIAG_ERROR, s, readingFile, errline, errcol, pass, {}});
   eputstr(s);
   char buf[200];
   if (errcol == 0)
@@ -46,17 +49,47 @@ void error(const char* s) {
   next();
 }
 
-// error() with a printf format; the message is never cut short.
-void errorf(const char* fmt, ...) {
-  va_list ap, ap2;
-  va_start(ap, fmt);
+// A printf format filled in, never cut short.
+static std::string formatted(const char* fmt, va_list ap) {
+  va_list ap2;
   va_copy(ap2, ap);
   int n = std::vsnprintf(nullptr, 0, fmt, ap);
-  va_end(ap);
   std::string msg(n > 0 ? n : 0, '\0');
   std::vsnprintf(msg.data(), msg.size() + 1, fmt, ap2);
   va_end(ap2);
+  return msg;
+}
+
+// error() with a printf format.
+void errorf(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::string msg = formatted(fmt, ap);
+  va_end(ap);
   error(msg.c_str());
+}
+
+// A line of "o.err" that counts no error. With `positioned`, the record
+// takes the reader's position.
+void warning(bool positioned, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::string text = formatted(fmt, ap);
+  va_end(ap);
+  std::string message = text;
+  if (!message.empty() && message.back() == '\n') message.pop_back();
+  int line = positioned ? currline : 0, col = positioned ? currcol : 0;
+  diagnostics.push_back({DIAG_WARNING, message, readingFile, line, col, pass, {}});
+  eputstr(text.c_str());
+}
+
+// Explains the last record's number or placeholder.
+void diagnote(const char* fmt, ...) {
+  if (diagnostics.empty()) return;
+  va_list ap;
+  va_start(ap, fmt);
+  diagnostics.back().note = formatted(fmt, ap);
+  va_end(ap);
 }
 
 void baderror(const char* s) {
@@ -65,9 +98,12 @@ void baderror(const char* s) {
 }
 
 // A file could not be opened: the reason alone, no position, no line end.
-// The code says which file it was; it is not written anywhere.
+// The code says which file it was; only the record names it.
 void fatal_error(const char* reason, int errorcode) {
-  (void)errorcode;
+  static const char* const files[] = {"", "", "o.src", "o.lst", "o.hex",
+                                      "o.sym", "o.aux", "o.map", "o.bin"};
+  const char* file = errorcode >= 2 && errorcode <= 8 ? files[errorcode] : "";
+  diagnostics.push_back({DIAG_ERROR, reason, file, 0, 0, 0, {}});
   eputstr(reason);
   ecount = 1;
 }
@@ -76,6 +112,8 @@ void resetDiagnostics() {
   ecount = 0;
   errline = 0;
   errcol = 0;
+  diagnostics.clear();
+  readingFile = "o.src";
 }
 
 }  // namespace tavo

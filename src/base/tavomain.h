@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavo {
 
@@ -291,7 +293,24 @@ void auxline(const Pieces&... pieces) {
   if (aux_fp) (auxpiece(pieces), ...);
 }
 
-// diagnostics.cpp
+// diagnostics.cpp. Every report to "o.err" is also kept as a record, for
+// hosts that show diagnostics themselves (tavoc's messages, JSON); the
+// records never change what "o.err" holds.
+enum DiagKind { DIAG_ERROR, DIAG_WARNING };
+struct Diagnostic {
+  DiagKind kind;
+  std::string message;   // as "o.err" has it, without position or line end
+  std::string file;      // the file being read, as the directory names it
+  int line, col;         // 0 when the report names none
+  int pass;              // 0 before the passes (a file that cannot be opened)
+  std::string note;      // what a number or placeholder in the message means
+};
+extern std::vector<Diagnostic> diagnostics;
+extern std::string readingFile;   // "o.src", or the function file being read
+// An "o.err" line that counts no error; the format ends with its line end.
+void warning(bool positioned, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void diagnote(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 int eputchar(int c);
 void eputstr(const char* s);
 void SetErrorPos();

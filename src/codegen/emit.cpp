@@ -108,8 +108,8 @@ int loadBytes2Codestream() {
     if (token == TOK_STRING) {
       for (int i = 0; i < stringsize; i++, count++) emit(symbol[i]);
     } else if (token == TOK_CONST) {
-      if (lexval > 255 && err_fp)
-        std::fprintf(err_fp, "Warning, constant is truncated to 8 bit, value was %d\n", lexval);
+      if (lexval > 255)
+        warning(true, "Warning, constant is truncated to 8 bit, value was %d\n", lexval);
       emit(lexval);
       count++;
     } else {

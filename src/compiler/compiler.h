@@ -61,6 +61,7 @@ int findglobal(int id);
 int findfunction(int id);
 void resetDeclarations();
 void xapply_patches();   // names in word tables, after the second pass
+extern int wordnames;    // how many there were
 
 void resetCompiler();   // every reset of this folder
 

@@ -309,6 +309,7 @@ void resetCompiler() {
   resetStatements();
   resetDeclarations();
   resetLabels();
+  wordnames = 0;
 }
 
 }  // namespace tavo

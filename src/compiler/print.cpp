@@ -27,10 +27,13 @@ static int formatcontrol() {
   token = getlex();
   int control = DEFAULTFORMAT;
   int k = lookupK(ident);
-  if (k < 0 || k >= NSYM)
+  if (k < 0 || k >= NSYM) {
+    std::string name = ident;
     error("print format control not defined [__]");
-  else
+    diagnote("[__] stands for '%s', which no #constant defines", name.c_str());
+  } else {
     control = value;
+  }
   expect(']');
   return control;
 }

@@ -12,6 +12,8 @@
 
 namespace tavo {
 
+int wordnames;
+
 // Writes a placeholder's word; bytes the full image refused stay unwritten.
 static void patchword(int a, int value) {
   if (a >= 0 && a < MAXCODE - 1) code[a] = static_cast<unsigned char>(value & 0xFF);
@@ -29,17 +31,16 @@ static void resolve(const char* s, int a) {
     lexval = symtab[k].value;
     if (token == KW_BYTE || token == KW_WORD || token == KW_DWORD || token == TOK_CONST)
       patchword(a, lexval);
-    else if (err_fp)
-      std::fprintf(err_fp, "Constant \"%s\" Found %04X, token=%d, lexval=%d\n", s, k, token,
-                   lexval);
+    else
+      warning(false, "Constant \"%s\" Found %04X, token=%d, lexval=%d\n", s, k, token, lexval);
     return;
   }
   lexval = lookup(s);
   if (found) {
     pushval(1);
     patchword(a, pusharg);
-  } else if (err_fp) {
-    std::fprintf(err_fp, "could not resolve %s\n", s);
+  } else {
+    warning(false, "could not resolve %s\n", s);
   }
 }
 
@@ -49,6 +50,7 @@ void xapply_patches() {
   // never against what the last compiled function declared: its locals and
   // arguments are set aside meanwhile. What comes after the patches (the
   // start-up header's push of main) sees them again.
+  wordnames = patchptr;
   int locals = nlocal, args = narg;
   nlocal = 0;
   narg = 0;
@@ -56,8 +58,8 @@ void xapply_patches() {
     int i = --patchptr;
     if (patchtype[i] == TOK_NAME)
       resolve(patchname[i], patchaddr[i]);
-    else if (err_fp)
-      std::fprintf(err_fp, "could not resolve %s\n", patchname[i]);
+    else
+      warning(false, "could not resolve %s\n", patchname[i]);
     patchname[i] = nullptr;
   }
   nlocal = locals;

@@ -137,6 +137,8 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
   if (!fnc_fp) {
     errorf("File '%s' not found", fullpath);
   } else {
+    std::string sourcefile = readingFile;
+    readingFile = fullpath[0] == '.' && fullpath[1] == '/' ? fullpath + 2 : fullpath;
     resetFunctionReader();
     currline = 1;
     currcol = 1;
@@ -160,6 +162,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
     std::fclose(fnc_fp);
     fnc_fp = nullptr;
     resetFunctionReader();
+    readingFile = sourcefile;
   }
 
   currline = savedline;

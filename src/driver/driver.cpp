@@ -38,6 +38,8 @@ static const Builtin builtins[NBUILTINS] = {
 // Step 1: the starting values of a compilation.
 static void startingValues() {
   ecount = 0;
+  diagnostics.clear();   // the records of a compilation are its own
+  readingFile = "o.src";
   patchptr = 0;
   origin = CODEOFFSET;
   namecount = 0;

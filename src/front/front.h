@@ -51,6 +51,7 @@ int lookupK(const NameKey& name);
 int lookup(const NameKey& name);
 int eqstr(const char* p, const char* q);
 const char* poolname(int index);   // the pool's name at index, "" if none
+int poolchars();                   // characters the pool's names take
 void resetSymbols();
 
 // ---------------------------------------------------------------------------

@@ -33,6 +33,9 @@ void expectToken(int t) {
     errorf("Expected keyword '%s'", poolname(t - KEYWORDBASE));
   else
     errorf("Expected token %d", t);
+  if (t == TOK_NAME) diagnote("token %d is a name", t);
+  if (t == TOK_CONST) diagnote("token %d is a number or a numeric constant", t);
+  if (t == TOK_STRING) diagnote("token %d is a quoted string", t);
   next();
 }
 

@@ -298,6 +298,8 @@ int lookup(const NameKey& key_) {
 
 int lookup(const char* name) { return lookup(namekey(name)); }
 
+int poolchars() { return nameoff[namecount]; }
+
 const char* poolname(int index) {
   if (index < 0 || index >= namecount) return "";
   return names + nameoff[index];

@@ -1,0 +1,164 @@
+// report.cpp: diagnostics as editors and people read them.
+//
+// The compiler keeps a record of every line it writes to "o.err". Here the
+// first error becomes `PATH:LINE:COL: error: MESSAGE`, in the form GCC and
+// Clang use, with the source line and a caret under it; the lines it set off
+// become notes that say so, the lines that count no error become warnings,
+// and notes explain what the outputs of a failed or partial compilation do
+// not tell by themselves.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "base/tavomain.h"
+#include "codegen/codegen.h"
+#include "tavoc.h"
+
+namespace tavoc {
+
+namespace fs = std::filesystem;
+
+std::string Place::path(const std::string& file) const {
+  if (dir.empty() || dir == ".") return file;
+  return dir.back() == '/' ? dir + file : dir + "/" + file;
+}
+
+static bool exists(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+// The compiler's own records: the first error, what followed from it, and
+// the warnings, each with the note that explains it.
+static void recorded(const Place& at, std::vector<Message>& out) {
+  bool errorSeen = false;
+  for (const tavo::Diagnostic& d : tavo::diagnostics) {
+    Message m{Kind::Error, at.path(d.file.empty() ? "o.src" : d.file), d.line, d.col, d.message};
+    if (d.kind == tavo::DIAG_WARNING) {
+      m.kind = Kind::Warning;
+    } else if (errorSeen) {
+      m.kind = Kind::Note;
+      m.text += " (follows from the error above)";
+    }
+    errorSeen |= d.kind == tavo::DIAG_ERROR;
+    out.push_back(m);
+    if (!d.note.empty()) out.push_back({Kind::Note, m.path, 0, 0, d.note});
+    if (d.pass == 0 && d.file == "o.src")
+      out.push_back({Kind::Note, m.path, 0, 0,
+                     "there is no readable o.src in " +
+                         (at.dir.empty() ? std::string("the current directory")
+                                         : "the directory '" + at.dir + "'")});
+  }
+}
+
+// The pass of the first error, or 0.
+static int errorPass() {
+  for (const tavo::Diagnostic& d : tavo::diagnostics)
+    if (d.kind == tavo::DIAG_ERROR) return d.pass;
+  return 0;
+}
+
+std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputsLeft) {
+  std::vector<Message> out;
+  recorded(at, out);
+  if (tavo::codefull)
+    out.push_back({Kind::Error, at.path("o.src"), 0, 0,
+                   "code image full (" + std::to_string(tavo::MAXCODE) + " bytes)"});
+  if (outputsLeft && errorPass() == 2)
+    out.push_back({Kind::Note, at.path("o.bin"), 0, 0,
+                   "holds only the code compiled before the error"});
+  if (!devfile) {
+    for (const char* file : {"o.lst", "o.hex"})
+      if (exists(at.path(file)))
+        out.push_back({Kind::Note, at.path(file), 0, 0,
+                       "belongs to an earlier compilation: without dev.tvo none is written"});
+  }
+  return out;
+}
+
+bool stderrWantsColour(const std::string& choice) {
+  if (choice == "always") return true;
+  if (choice == "never") return false;
+  const char* no = std::getenv("NO_COLOR");
+  return isatty(STDERR_FILENO) && !(no && *no);
+}
+
+// Line `line` of the file at path, without its line end; false when the
+// file or the line is not there.
+static bool sourceLine(const std::string& path, int line, std::string& text) {
+  static std::map<std::string, std::vector<std::string>> cache;
+  auto it = cache.find(path);
+  if (it == cache.end()) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string l; std::getline(in, l);) {
+      if (!l.empty() && l.back() == '\r') l.pop_back();
+      lines.push_back(std::move(l));
+    }
+    it = cache.emplace(path, std::move(lines)).first;
+  }
+  if (line < 1 || static_cast<size_t>(line) > it->second.size()) return false;
+  text = it->second[static_cast<size_t>(line) - 1];
+  return true;
+}
+
+namespace {
+
+struct Style {
+  const char *bold, *kind, *caret, *reset;
+};
+
+Style styleFor(Kind k, bool colour) {
+  if (!colour) return {"", "", "", ""};
+  const char* kind = k == Kind::Error ? "\033[1;31m" : k == Kind::Warning ? "\033[1;35m" : "\033[1;36m";
+  return {"\033[1m", kind, "\033[1;32m", "\033[m"};
+}
+
+const char* kindName(Kind k) {
+  return k == Kind::Error ? "error" : k == Kind::Warning ? "warning" : "note";
+}
+
+}  // namespace
+
+// The line, and a caret under the column; a tab before the column stays a
+// tab under it, so the caret lines up however wide the terminal shows tabs.
+static void showSource(const Message& m, const Style& s) {
+  std::string text;
+  if (m.line <= 0 || !sourceLine(m.path, m.line, text)) return;
+  std::fprintf(stderr, "%5d | %s\n", m.line, text.c_str());
+  if (m.col <= 0) return;
+  std::string pad;
+  for (size_t i = 0; i + 1 < static_cast<size_t>(m.col); i++)
+    pad += i < text.size() && text[i] == '\t' ? '\t' : ' ';
+  std::fprintf(stderr, "      | %s%s^%s\n", pad.c_str(), s.caret, s.reset);
+}
+
+void printMessages(const std::vector<Message>& messages, bool colour) {
+  for (const Message& m : messages) {
+    Style s = styleFor(m.kind, colour);
+    std::string where = m.path;
+    if (m.line > 0) where += ":" + std::to_string(m.line);
+    if (m.line > 0 && m.col > 0) where += ":" + std::to_string(m.col);
+    std::fprintf(stderr, "%s%s:%s %s%s:%s %s\n", s.bold, where.c_str(), s.reset, s.kind,
+                 kindName(m.kind), s.reset, m.text.c_str());
+    showSource(m, s);
+  }
+}
+
+nlohmann::ordered_json messagesJson(const std::vector<Message>& messages) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const Message& m : messages) {
+    nlohmann::ordered_json j = {{"kind", kindName(m.kind)}, {"message", m.text}, {"file", m.path}};
+    j["line"] = m.line > 0 ? nlohmann::ordered_json(m.line) : nlohmann::ordered_json(nullptr);
+    j["column"] = m.line > 0 && m.col > 0 ? nlohmann::ordered_json(m.col) : nlohmann::ordered_json(nullptr);
+    list.push_back(j);
+  }
+  return list;
+}
+
+}  // namespace tavoc

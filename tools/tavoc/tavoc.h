@@ -1,0 +1,53 @@
+// tavoc.h: the command-line compiler's parts. main.cpp takes the options
+// apart and runs one compilation; the others turn what the compilation left
+// in the compiler's state into what a person or a tool reads.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace tavoc {
+
+// Exit statuses.
+constexpr int EXIT_CLEAN = 0;     // no error
+constexpr int EXIT_ERRORS = 1;    // the compilation reported an error
+constexpr int EXIT_USAGE = 2;     // the command line or a file named on it
+
+// How one diagnostic is shown.
+enum class Kind { Error, Warning, Note };
+
+struct Message {
+  Kind kind;
+  std::string path;      // as the user opens it from the current directory
+  int line = 0, col = 0; // 0 when there is none
+  std::string text;
+};
+
+// Where the compilation ran, as the user named it ("" for the current one).
+struct Place {
+  std::string dir;
+  std::string path(const std::string& file) const;   // dir joined with file
+};
+
+// report.cpp: the compiler's records, and what tavoc adds to them, as
+// messages in order.
+// With outputsLeft, notes on what the files left in the directory hold.
+std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputsLeft);
+void printMessages(const std::vector<Message>& messages, bool colour);
+nlohmann::ordered_json messagesJson(const std::vector<Message>& messages);
+bool stderrWantsColour(const std::string& choice);   // --color=always|never|auto
+
+// size.cpp: the budget of the image and the tables.
+void printSize(const Place& at);
+nlohmann::ordered_json sizeJson();
+
+// check.cpp: a scratch directory that sees the inputs of `dir` and keeps
+// every output away from it. Returns "" when it cannot be made.
+std::string makeScratch(const std::string& dir);
+void removeScratch(const std::string& scratch);
+
+// list.cpp: --list FILE. Returns the exit status.
+int listImage(const char* path);
+
+}  // namespace tavoc
