@@ -17,6 +17,10 @@ is the kind, the other words are options):
   ```KIND file=PATH       not compiled: a file (a function file, o.fun) put
                           beside the next program; KIND is free
   <!-- tavo nosource -->  a compilation in a directory without o.src
+  <!-- tavo generate: EXPR -->
+                          a program too long to show: the Python expression
+                          EXPR (with range) gives its text; with file=PATH
+                          the text is a file beside the next program
 
 The blocks that follow a compilation, up to the next one, show what it left:
 
@@ -28,7 +32,9 @@ The blocks that follow a compilation, up to the next one, show what it left:
 
 In messages.md each message is a heading `### `TEXT`` with TEXT exactly as
 the compiler's sources write it (printf formats included); every o.err block
-of that section must hold a line that TEXT produces.
+of that section must hold a line that TEXT produces, unless the section says
+`<!-- not reachable -->` (a check that no program reaches; its o.err blocks
+then show what such a program gets instead).
 """
 import difflib
 import os
@@ -65,7 +71,9 @@ def blocks(path):
         line = lines[i]
         m = re.match(r"^<!--\s*tavo\s+(.*?)\s*-->\s*$", line)
         if m:
-            out.append(Block("tavo", m.group(1).split(), None, i + 1))
+            opts, _, expr = m.group(1).partition("generate:")
+            text = eval(expr, {"__builtins__": {}, "range": range}) if expr else None
+            out.append(Block("tavo", opts.split(), text, i + 1))
         m = re.match(r"^(`{3,})\s*(\S*)\s*(.*)$", line)
         if m:
             fence, start = m.group(1), i
@@ -240,7 +248,7 @@ def template_regex(t):
 
 
 def check_messages(srcdir, doc):
-    fails, sections, current = [], {}, None
+    fails, sections, current, unreachable = [], {}, None, set()
     for i, line in enumerate(open(doc, encoding="utf-8").read().split("\n"), 1):
         m = re.match(r"^### `(.*)`\s*$", line)
         if m:
@@ -248,6 +256,8 @@ def check_messages(srcdir, doc):
             if current in sections:
                 fails.append(f"{doc}:{i}: a second section for `{current}`")
             sections[current] = (i, [])
+        elif current and line.strip() == "<!-- not reachable -->":
+            unreachable.add(current)
         elif line.startswith("## "):
             current = None
     for b in blocks(doc):
@@ -269,7 +279,7 @@ def check_messages(srcdir, doc):
         if not errs:
             fails.append(f"{doc}:{line}: `{t}` shows no o.err")
         rx = template_regex(t)
-        for b in errs:
+        for b in errs if t not in unreachable else []:
             if not any(rx.match(x) for x in b.text.split("\n")):
                 fails.append(f"{doc}:{b.line}: no line of this o.err is the message `{t}`")
     return fails, len(have)
