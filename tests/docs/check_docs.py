@@ -25,10 +25,11 @@ is the kind, the other words are options):
 The blocks that follow a compilation, up to the next one, show what it left:
 
   ```listing              exactly what `tavoc --list o.bin` prints
-  ```o.err                the whole of o.err (noeol: the file has no final
-                          line end); without such a block o.err must be empty
+  ```o.err                the whole of o.err; without such a block o.err
+                          must be empty
   ```o.lst ```o.hex ```o.aux ```o.stx
-                          the whole file; with the option `end`, its end
+                          the whole file; with the option `end`, its end;
+                          with `noeol`, the file has no final line end
 
 In messages.md each message is a heading `### `TEXT`` with TEXT exactly as
 the compiler's sources write it (printf formats included); every o.err block
@@ -143,8 +144,8 @@ def check_expectation(doc, run, b):
     want = b.text
     if b.kind == "o.err":
         run.seen_err = True
-        if b.opt("noeol"):
-            want = want[:-1]
+    if b.opt("noeol"):
+        want = want[:-1]
     if b.opt("end"):
         if got.endswith(want):
             return []
