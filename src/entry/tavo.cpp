@@ -13,7 +13,7 @@ constexpr int TRUE = 1;
 
 }  // namespace
 
-extern "C" int LibMain(void* hDLLInst, unsigned fdwReason, void* lpvReserved) {
+extern "C" int TAVO_ENTRY LibMain(void* hDLLInst, unsigned fdwReason, void* lpvReserved) {
   (void)hDLLInst;
   (void)lpvReserved;
   switch (fdwReason) {

@@ -374,9 +374,11 @@ static size_t countlines(const unsigned char* p, const unsigned char* end) {
       __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lf));
     }
-    __m128i sums = _mm_sad_epu8(counts, zero);   // two 64-bit sums of the lanes
-    n += static_cast<size_t>(_mm_cvtsi128_si64(sums)) +
-         static_cast<size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+    // Two sums of eight lanes each, at most 8 * 255, in the low 32 bits of
+    // each half: read as 32-bit values, which 32-bit x86 can do too.
+    __m128i sums = _mm_sad_epu8(counts, zero);
+    n += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+         static_cast<size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
   }
 #endif
   for (; p < end; p++) n += *p == '\n';
