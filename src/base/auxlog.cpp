@@ -7,6 +7,7 @@
 // closes: no format is parsed, and the texts known at compile time are
 // copied with their lengths known.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "base/tavomain.h"
@@ -19,7 +20,7 @@ size_t auxlen;
 void auxspill(const char* s, size_t n) {
   auxflush();
   if (n > AUXBUFSIZE) {
-    std::fwrite(s, 1, n, aux_fp);
+    if (std::fwrite(s, 1, n, aux_fp) != n) notefailure(aux_filename, true, errno);
     return;
   }
   std::memcpy(auxbuf, s, n);
@@ -52,7 +53,10 @@ void auxpiece(const Field& f) {
 }
 
 void auxflush() {
-  if (aux_fp && auxlen) std::fwrite(auxbuf, 1, auxlen, aux_fp);
+  // The stream keeps no buffer of its own, so a failed write is noted here,
+  // with its reason, rather than when the file closes.
+  if (aux_fp && auxlen && std::fwrite(auxbuf, 1, auxlen, aux_fp) != auxlen)
+    notefailure(aux_filename, true, errno);
   auxlen = 0;
 }
 

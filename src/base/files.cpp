@@ -1,15 +1,21 @@
-// files.cpp: opening the compilation's input and output files.
-#include <fcntl.h>
+// files.cpp: opening the compilation's files, and what went wrong while
+// reading or writing them.
+//
+// The design reports a file that cannot be opened; a write that fails later
+// (a full disk, a file-size limit) or a read that fails half-way would
+// otherwise pass in silence, and a short image would look like a good one.
+// Every output is checked when it closes, every read when it ends, and each
+// failure is noted here with the system's reason.
 #include <sys/stat.h>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
+#include <cerrno>
 #include <cstring>
 
 #include "base/tavomain.h"
 
 namespace tavo {
+
+std::vector<FileFailure> filefailures;
 
 // Opens a file for reading. A directory cannot be read as a file, so it
 // counts as absent.
@@ -19,37 +25,34 @@ std::FILE* openInput(const char* path) {
   return std::fopen(path, "rb");
 }
 
-// Output files are written over in place and cut to what was written when
-// they close, rather than emptied when they open: emptying a file frees its
-// blocks, and common file systems then force the new data out to disk when
-// it closes, which costs more than a compilation when the same directory is
-// compiled again and again. Files are only ever written from start to end.
-std::FILE* openOutput(const char* path, const char* mode) {
-#ifdef _WIN32
-  return std::fopen(path, mode);
-#else
-  bool update = std::strchr(mode, '+') != nullptr;
-  int fd = open(path, (update ? O_RDWR : O_WRONLY) | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* fp = fdopen(fd, mode);   // no emptying here either
-  if (!fp) close(fd);
-  return fp;
-#endif
+// Output files are emptied when they are opened, each in its turn of the
+// driver's order: from then on nothing of an earlier compilation can be
+// read back, not even by a function file that names an output.
+std::FILE* openOutput(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+void notefailure(const char* file, bool writing, int err) {
+  for (const FileFailure& f : filefailures)
+    if (f.file == file && f.writing == writing) return;   // the first reason stands
+  filefailures.push_back({file, writing, err ? err : EIO});
 }
 
-void closeOutput(std::FILE*& fp) {
+// Closes an output. The C library keeps what a failed write could not put
+// out and tries it again here, so the reason of a failure is the one the
+// last attempt gives.
+void closeOutput(std::FILE*& fp, const char* name) {
   if (!fp) return;
-#ifndef _WIN32
-  struct stat st;
-  if (std::fflush(fp) == 0 && fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) {
-    off_t end = ftello(fp);
-    if (end >= 0 && st.st_size > end && ftruncate(fileno(fp), end) != 0) {
-      // a file that cannot be cut keeps its old tail; nothing else to do
-    }
+  bool failed = std::ferror(fp) != 0;
+  errno = 0;
+  if (std::fflush(fp) != 0) failed = true;
+  int err = errno;
+  if (std::fclose(fp) != 0 && !failed) {
+    failed = true;
+    err = errno;
   }
-#endif
-  std::fclose(fp);
   fp = nullptr;
+  if (failed) notefailure(name, true, err);
 }
+
+void resetFiles() { filefailures.clear(); }
 
 }  // namespace tavo

@@ -248,8 +248,16 @@ int next();                      // moves the reader on by one character
 
 // files.cpp
 std::FILE* openInput(const char* path);  // a directory counts as absent
-std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
-void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it
+std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", emptied
+void closeOutput(std::FILE*& fp, const char* name);   // notes a failure to write name
+struct FileFailure {     // a file that could not be written or read completely
+  std::string file;
+  bool writing;
+  int err;               // the system's reason (errno)
+};
+extern std::vector<FileFailure> filefailures;
+void notefailure(const char* file, bool writing, int err);
+void resetFiles();
 
 // textstore.cpp: copies of names and texts kept until resetTextStore()
 char* keeptext(const char* s);

@@ -7,6 +7,7 @@
 // number -(10 + k); the driver re-enters the names, in the same order, into
 // the name pool right after the built-ins, so that a name's pool index gives
 // back its number in the second pass.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -199,7 +200,10 @@ void PreloadPersonalityFiles() {
       line[n++] = static_cast<char>(c);
       if (c == '\n') break;
     }
-    if (c == EOF) break;
+    if (c == EOF) {
+      if (std::ferror(fp)) notefailure(fun_filename, false, errno);
+      break;
+    }
     line[n] = 0;
     size_t len = std::strlen(line);
     if (len > 1) {

@@ -39,6 +39,7 @@ static const Builtin builtins[NBUILTINS] = {
 static void startingValues() {
   ecount = 0;
   diagnostics.clear();   // the records of a compilation are its own
+  filefailures.clear();
   readingFile = "o.src";
   patchptr = 0;
   origin = CODEOFFSET;
@@ -71,14 +72,38 @@ static void closeStream(std::FILE*& fp) {
 static void closeAll() {
   releaseInput();
   closeStream(src_fp);
-  closeOutput(err_fp);
-  closeOutput(list_fp);
-  closeOutput(sym_fp);
-  closeOutput(hex_fp);
+  closeOutput(err_fp, err_filename);
+  closeOutput(list_fp, list_filename);
+  closeOutput(sym_fp, sym_filename);
+  closeOutput(hex_fp, hex_filename);
   auxflush();   // what the log still holds goes to it first
-  closeOutput(aux_fp);
-  closeOutput(map_fp);
-  closeOutput(bin_fp);
+  closeOutput(aux_fp, aux_filename);
+  closeOutput(map_fp, map_filename);
+  closeOutput(bin_fp, bin_filename);
+}
+
+// After the close. An output that could not be written completely is
+// removed, so that no short image passes for a good one; a source or
+// function file read only in part takes the image made from it along. Then
+// "o.err", when it can still be written, says which file failed: a line of
+// the compiler's own, beside the messages of the language.
+static void reportFileFailures() {
+  if (filefailures.empty()) return;
+  bool errfailed = false;
+  for (const FileFailure& f : filefailures) {
+    if (f.writing) std::remove(f.file.c_str());
+    errfailed |= f.writing && f.file == err_filename;
+    if (!f.writing) {
+      std::remove(bin_filename);
+      if (controlfile) std::remove(hex_filename);
+    }
+  }
+  if (errfailed) return;
+  std::FILE* fp = std::fopen(err_filename, "ab");
+  if (!fp) return;
+  for (const FileFailure& f : filefailures)
+    std::fprintf(fp, "Can't %s %s\n", f.writing ? "write" : "read", f.file.c_str());
+  std::fclose(fp);
 }
 
 // Creates one output file; on failure reports why and returns 0.
@@ -164,6 +189,7 @@ int mainOrv() {
   setFileNames();
   if (!openFiles()) {
     closeAll();
+    reportFileFailures();
     return 0;
   }
   installNames();
@@ -190,11 +216,13 @@ int mainOrv() {
     }
   }
   closeAll();
+  reportFileFailures();
   return 0;
 }
 
 void resetAll() {
   resetDiagnostics();
+  resetFiles();
   resetSymbols();
   resetLexer();
   resetPrimitives();

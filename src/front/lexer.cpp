@@ -7,6 +7,7 @@
 // and reserved words as keyword tokens.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -166,6 +167,7 @@ int rawget(InputBuffer& b, std::FILE* fp) {
     if (!fp || b.mapped) return -1;
     b.len = std::fread(b.block, 1, BLOCKSIZE, fp);
     b.pos = 0;
+    if (b.len == 0 && std::ferror(fp)) notefailure(readingFile.c_str(), false, errno);
     if (b.len == 0) return -1;
   }
   return b.data[b.pos++];

@@ -1,5 +1,7 @@
 // image.cpp: "o.bin", the image byte for byte, and "o.hex", the same bytes
 // as Intel HEX records of 16 bytes, closed by the end-of-file record.
+#include <cerrno>
+
 #include "output/output.h"
 
 namespace tavo {
@@ -33,7 +35,10 @@ void dump(int size) {
     }
     std::fprintf(hex_fp, ":00000001FF\n");
   }
-  if (bin_fp && size > 0) std::fwrite(code, 1, static_cast<size_t>(size), bin_fp);
+  // The image is larger than the stream's buffer and goes out at once, so
+  // a failure is noted here, where its reason is known.
+  if (bin_fp && size > 0 && std::fwrite(code, 1, static_cast<size_t>(size), bin_fp) != static_cast<size_t>(size))
+    notefailure(bin_filename, true, errno);
 }
 
 }  // namespace tavo

@@ -111,7 +111,7 @@ void CreateSyntaxFile() {
     std::fputs(poolname(i), fp);
     std::fputc(' ', fp);
   }
-  closeOutput(fp);
+  closeOutput(fp, "o.stx");
 }
 
 }  // namespace tavo

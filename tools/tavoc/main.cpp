@@ -39,7 +39,8 @@ constexpr const char* ABOUT =
 
 constexpr const char* FOOTER =
     "Exit status: 0 no error, 1 the compilation reported an error (or the\n"
-    "12288-byte code image filled up), 2 a usage problem.\n"
+    "12288-byte code image filled up), 2 a usage problem, 3 an output file could\n"
+    "not be written completely (it is then removed) or an input not read.\n"
     "--list FILE prints the listing of the code image FILE to standard output, as\n"
     "o.lst shows it but without a data line (the image alone does not tell where\n"
     "data lies). A file that begins with the start-up header (68 xx xx 24 00 44 00)\n"
@@ -91,9 +92,11 @@ int compile(const Options& o) {
   Place at{o.dir};
   auto messages = collectMessages(at, tavo::controlfile != 0, !o.check);
   int status = tavo::ecount != 0 || tavo::codefull ? EXIT_ERRORS : EXIT_CLEAN;
+  if (!tavo::filefailures.empty()) status = EXIT_FILES;
 
   if (o.format == "json") {
     nlohmann::ordered_json doc = {{"status", status}, {"diagnostics", messagesJson(messages)}};
+    if (!tavo::filefailures.empty()) doc["file_failures"] = failuresJson(at);
     if (o.size) doc["size"] = sizeJson();
     std::cout << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   } else {
@@ -102,6 +105,7 @@ int compile(const Options& o) {
     } else {
       printMessages(messages, stderrWantsColour(o.color));
     }
+    printFailures(at);
     if (o.size) printSize(at);
   }
   if (o.check) removeScratch(workdir);

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -158,6 +159,21 @@ nlohmann::ordered_json messagesJson(const std::vector<Message>& messages) {
     j["column"] = m.line > 0 && m.col > 0 ? nlohmann::ordered_json(m.col) : nlohmann::ordered_json(nullptr);
     list.push_back(j);
   }
+  return list;
+}
+
+void printFailures(const Place& at) {
+  for (const tavo::FileFailure& f : tavo::filefailures)
+    std::fprintf(stderr, "tavoc: cannot %s %s: %s\n", f.writing ? "write" : "read",
+                 at.path(f.file).c_str(), std::strerror(f.err));
+}
+
+nlohmann::ordered_json failuresJson(const Place& at) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const tavo::FileFailure& f : tavo::filefailures)
+    list.push_back({{"file", at.path(f.file)},
+                    {"action", f.writing ? "write" : "read"},
+                    {"reason", std::strerror(f.err)}});
   return list;
 }
 

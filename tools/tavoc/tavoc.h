@@ -13,6 +13,7 @@ namespace tavoc {
 constexpr int EXIT_CLEAN = 0;     // no error
 constexpr int EXIT_ERRORS = 1;    // the compilation reported an error
 constexpr int EXIT_USAGE = 2;     // the command line or a file named on it
+constexpr int EXIT_FILES = 3;     // an output could not be written, or an input read
 
 // How one diagnostic is shown.
 enum class Kind { Error, Warning, Note };
@@ -37,6 +38,9 @@ std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputs
 void printMessages(const std::vector<Message>& messages, bool colour);
 nlohmann::ordered_json messagesJson(const std::vector<Message>& messages);
 bool stderrWantsColour(const std::string& choice);   // --color=always|never|auto
+// The files that could not be written or read, with the system's reason.
+void printFailures(const Place& at);
+nlohmann::ordered_json failuresJson(const Place& at);
 
 // size.cpp: the budget of the image and the tables.
 void printSize(const Place& at);
