@@ -96,8 +96,8 @@ void trap(Machine& m, const std::string& what) {
 
 // Each warning once per instruction.
 void warn(Machine& m, const std::string& what) {
-  std::string text = where(m, m.at) + ": " + what;
-  if (m.warned[text]++ == 0 && m.opt.diag) std::fprintf(m.opt.diag, "tavorun: warning %s\n", text.c_str());
+  if (m.warned[std::to_string(m.at) + what]++ != 0 || !m.opt.diag) return;
+  std::fprintf(m.opt.diag, "tavorun: warning %s: %s\n", where(m, m.at).c_str(), what.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -631,7 +631,7 @@ void initMachine(Machine& m, const Program& p, const Options& opt) {
   m.opt = opt;
   m.image = p.image;
   std::memset(code, 0, sizeof code);
-  std::memcpy(code, p.image.data(), std::min(p.image.size(), sizeof code));
+  if (!p.image.empty()) std::memcpy(code, p.image.data(), std::min(p.image.size(), sizeof code));
   bool old = opt.readings.choice[G7] == G7_OLD;
   m.cell.assign(NCELLS, old ? OLDFILL : 0);
   m.written.assign(NCELLS, 0);
