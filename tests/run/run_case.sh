@@ -2,7 +2,8 @@
 # run_case.sh TAVOC TAVORUN CASE_DIR
 #
 # One tavorun case: the program (o.src with its function files, or a
-# hand-made image o.bin.hex with its o.aux) is compiled once in a fresh
+# hand-made image o.bin.hex with its o.aux, or the files of the directory a
+# file "from" names, relative to the case) is compiled once in a fresh
 # directory, then run once per run-NAME/ folder of the case:
 #   run-NAME/args     tavorun's arguments (shell words; DIR is added first)
 #   run-NAME/stdin    standard input (default: empty)
@@ -22,6 +23,9 @@ for f in "$case_dir"/*; do
   case $(basename "$f") in run-*) continue ;; esac
   cp -R "$f" "$work/"
 done
+if [ -f "$case_dir/from" ]; then
+  cp -R "$case_dir/$(cat "$case_dir/from")"/. "$work/"
+fi
 if [ -f "$work/o.src" ]; then
   (cd "$work" && "$tavoc" . >/dev/null 2>&1)
 elif [ -f "$work/o.bin.hex" ]; then

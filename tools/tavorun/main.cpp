@@ -148,19 +148,22 @@ void addOptions(CLI::App& app, Settings& s, Options& o) {
   app.add_option("--call", s.call, "run the function NAME with the ARGS and print its result")
       ->expected(1, 255);
   app.add_flag("--dump", s.dump, "print the globals by name at the end");
-  app.add_option("--reading", s.readings, "a reading of a guess, e.g. G3=unsigned (repeatable)");
+  app.add_option("--reading", s.readings, "a reading of a guess, e.g. G3=unsigned (repeatable)")
+      ->allow_extra_args(false);
   app.add_flag("--sensitivity", s.sensitivity,
                "rerun under each alternative of every guess the run consulted");
   app.add_flag("--trace", o.trace, "one line per instruction on standard error");
   app.add_option("--trace-function", o.traceFunction, "trace only the instructions of NAME");
   app.add_option("--max-steps", o.maxSteps, "stop with a trap after N instructions")
       ->check(CLI::PositiveNumber);
-  app.add_option("--arg", s.args, "an argument of main (repeatable)");
-  app.add_option("--ret", s.rets, "NAME=V,V,...: results of a function-file function (repeatable)");
+  app.add_option("--arg", s.args, "an argument of main (repeatable)")->allow_extra_args(false);
+  app.add_option("--ret", s.rets, "NAME=V,V,...: results of a function-file function (repeatable)")
+      ->allow_extra_args(false);
   app.add_option("--serial-in", s.serialIn, "serial input from FILE (default standard input)");
   app.add_option("--serial-in-at", s.serialInAt, "serial input due at times: \"0:ab;500:q\"");
   app.add_option("--serial-out", o.serialOut, "serial output to FILE (default standard output)");
-  app.add_option("--channel", s.channels, "N=FILE: output after to(N) goes to FILE (repeatable)");
+  app.add_option("--channel", s.channels, "N=FILE: output after to(N) goes to FILE (repeatable)")
+      ->allow_extra_args(false);
 }
 
 }  // namespace
@@ -194,6 +197,8 @@ int main(int argc, char** argv) {
   Program prog;
   std::string err;
   if (!loadProgram(prog, s.dir, err) || !configure(s, prog, opt, err)) return usageError(err);
+  if (!prog.warnings.empty())
+    std::fprintf(stderr, "tavorun: warning: the compilation warned (o.err): %s", prog.warnings.c_str());
   std::string call = s.call.empty() ? "" : s.call[0];
   std::vector<Word> args;
   for (size_t i = 1; i < s.call.size(); i++) {

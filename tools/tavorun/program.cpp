@@ -195,6 +195,7 @@ bool loadProgram(Program& p, const std::string& dir, std::string& err) {
     return false;
   }
   p.image.assign(bin.begin(), bin.end());
+  p.warnings = errors;
   return parseAux(p, aux, err);
 }
 

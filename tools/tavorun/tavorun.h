@@ -100,6 +100,7 @@ struct Program {
   std::vector<Label> labels;
   std::vector<PlatformFunction> platform;
   std::vector<std::pair<int, int>> tables;   // data tables: address, size
+  std::string warnings;       // lines of o.err that are not errors
 };
 
 // Reads the summary and log of "o.aux" into p (image already set) and works
