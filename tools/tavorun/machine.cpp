@@ -565,13 +565,12 @@ static bool execute(Machine& m, const Instr& in) {
 
 // Every jump, branch and fall-through stays inside the running function's
 // code; only calls, returns and the exit leave it.
-static void checkFlow(Machine& m, int fi, const Instr& in) {
+static void checkFlow(Machine& m, int fi) {
   if (fi < 0) return;
   const Function& f = m.prog->functions[fi];
   if (m.pc >= f.entry && m.pc < f.end) return;
   if (m.pc == f.end)
     return trap(m, "ran off the end of " + f.name + " into " + functionName(*m.prog, m.pc));
-  (void)in;
   trap(m, "jump to " + std::to_string(m.pc) + ", outside " + f.name);
 }
 
@@ -599,7 +598,7 @@ static void step(Machine& m) {
   m.steps++;
   m.pc = m.at + in.len;
   bool left = execute(m, in);
-  if (m.end == End::running && !left) checkFlow(m, fi, in);
+  if (m.end == End::running && !left) checkFlow(m, fi);
   if (m.opt.trace) traceLine(m, fi);
 }
 

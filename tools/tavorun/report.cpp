@@ -20,9 +20,11 @@ std::string dumpGlobals(const Machine& m) {
   return out;
 }
 
+// Steps, virtual time, and the stack's high-water mark with its margin.
 static std::string counts(const Machine& m) {
   return "after " + std::to_string(m.steps) + " steps, " + std::to_string(m.clock) + " ms; stack " +
-         std::to_string(m.highWater) + " of " + std::to_string(m.stackCells) + " cells";
+         std::to_string(m.highWater) + " of " + std::to_string(m.stackCells) + " cells (" +
+         std::to_string(std::max(0, m.stackCells - m.highWater)) + " to spare)";
 }
 
 std::string endLine(const Machine& m) {
