@@ -51,27 +51,27 @@ bool toNumber(const std::string& s, long long& v) {
 }
 
 // --ret NAME=V,V,...: only for a function of a function file with a result.
-bool addReturns(const Program& p, Options& o, const std::string& spec, std::string& err) {
-  size_t eq = spec.find('=');
-  std::string name = spec.substr(0, eq);
+bool addReturns(const Program& p, Options& o, const std::string& arg, std::string& err) {
+  size_t eq = arg.find('=');
+  std::string name = arg.substr(0, eq);
   const PlatformFunction* f = nullptr;
   for (auto& pf : p.platform)
     if (pf.name == name && pf.number <= -10) f = &pf;
   if (eq == std::string::npos || !f) {
-    err = "--ret " + spec + ": no function '" + name + "' from a function file";
+    err = "--ret " + arg + ": no function '" + name + "' from a function file";
     return false;
   }
   if (f->returns == 0) {
-    err = "--ret " + spec + ": " + name + " returns no value";
+    err = "--ret " + arg + ": " + name + " returns no value";
     return false;
   }
   std::vector<std::string> values;
-  std::string rest = spec.substr(eq + 1) + ",";
+  std::string rest = arg.substr(eq + 1) + ",";
   for (size_t at = 0, comma; (comma = rest.find(',', at)) != std::string::npos; at = comma + 1) {
     std::string v = rest.substr(at, comma - at);
     long long n;
     if (v != "@clock" && v != "@serin" && !toNumber(v, n)) {
-      err = "--ret " + spec + ": '" + v + "' is not a number, @clock or @serin";
+      err = "--ret " + arg + ": '" + v + "' is not a number, @clock or @serin";
       return false;
     }
     values.push_back(v);
@@ -98,14 +98,14 @@ bool parseSchedule(const std::string& text, Options& o, std::string& err) {
 }
 
 // --channel N=FILE
-bool addChannel(Options& o, const std::string& spec, std::string& err) {
-  size_t eq = spec.find('=');
+bool addChannel(Options& o, const std::string& arg, std::string& err) {
+  size_t eq = arg.find('=');
   long long n;
-  if (eq == std::string::npos || eq + 1 == spec.size() || !toNumber(spec.substr(0, eq), n)) {
-    err = "--channel " + spec + ": write it as N=FILE";
+  if (eq == std::string::npos || eq + 1 == arg.size() || !toNumber(arg.substr(0, eq), n)) {
+    err = "--channel " + arg + ": write it as N=FILE";
     return false;
   }
-  o.channels[static_cast<int>(n)] = spec.substr(eq + 1);
+  o.channels[static_cast<int>(n)] = arg.substr(eq + 1);
   return true;
 }
 
