@@ -101,6 +101,10 @@ static int decode(int a, std::string& bytes, std::string& text) {
   return len + n;
 }
 
+// The listing's bytes column and text of the instruction at a, for tools
+// that decode an image held in the code array; returns its length.
+int listinstr(int a, std::string& bytes, std::string& text) { return decode(a, bytes, text); }
+
 // Lists the instructions from address from up to (not including) to.
 void dumpcode(std::FILE* fp, int from, int to) {
   if (from < 0) from = 0;

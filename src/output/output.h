@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "base/tavomain.h"
 
@@ -17,6 +18,7 @@ void hex8record(std::FILE* fp, int reclen, int loc, const unsigned char* data, i
 // listing.cpp
 void listheading(std::FILE* fp, int size);
 void dumpcode(std::FILE* fp, int from, int to);
+int listinstr(int a, std::string& bytes, std::string& text);
 
 // ---------------------------------------------------------------------------
 // reports.cpp
