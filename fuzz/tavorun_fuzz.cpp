@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 #include "tavorun.h"
 
 namespace {

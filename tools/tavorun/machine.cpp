@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 #include "output/output.h"
 #include "tavorun.h"
 

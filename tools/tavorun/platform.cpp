@@ -9,7 +9,7 @@
 #include <iostream>
 #include <iterator>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 #include "tavorun.h"
 
 namespace tavorun {

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "driver/tavomain.h"
+#include "base/tavomain.h"
 #include "tavorun.h"
 
 namespace tavorun {
