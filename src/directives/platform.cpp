@@ -125,7 +125,9 @@ static void fileDirective(const char* fname) {
 
 // Reads the function file fpath + fname, then resumes the source where it
 // stood: the next source character becomes the lookahead (the one current
-// when the file was opened is dropped) and the next token is read.
+// when the file was opened is dropped) and the next token is read. Neither
+// switch empties the macro buffer: characters a macro still has to deliver
+// come right after the new lookahead, before the rest of the new file.
 void LoadFunctionFile(const char* fpath, const char* fname) {
   char name[MAXSTRLEN + 1];   // fname may be the lexer's own buffer
   copytext(name, sizeof name, fname);
@@ -142,8 +144,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
     currline = 1;
     currcol = 1;
     inheriting = 1;
-    macrosize = 0;   // what is left of a macro is the source's lookahead
-    nextchar = readchar();
+    nextchar = readchar();   // what a macro has left follows it
     token = getlex();
     while (ecount == 0 && token != TOK_EOF) {
       thisline = currline;
@@ -166,8 +167,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
   currline = savedline;
   currcol = 0;
   inheriting = 0;
-  macrosize = 0;   // a macro at the end of the file ends with it
-  nextchar = readchar();
+  nextchar = readchar();   // what a macro has left follows it
   token = getlex();
 }
 
