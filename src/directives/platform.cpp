@@ -45,7 +45,8 @@ static int recordName(const char* s) {
 // func NAME ( "arg", ... ) , COUNT ;   with token at NAME.
 // The argument strings are only logged. The entry is installed, and numbered,
 // even when its list is faulty; a name that is no name or is taken already
-// is refused before anything is logged.
+// is refused before anything is logged. A name that no longer fits the list
+// of inherited names is logged before it is refused.
 void InheritFunction() {
   if (token != TOK_NAME) {
     error("name expected");
@@ -55,11 +56,11 @@ void InheritFunction() {
     errorf("function name '%s' is already in use", ident);
     return;
   }
+  auxline("\n[INHERITED] ", ident, ", TOKEN ", toknum, "\n");
   if (!recordName(ident)) {
     error("too many platform functions");
     return;
   }
-  auxline("\n[INHERITED] ", ident, ", TOKEN ", toknum, "\n");
   copytext(currentFunctionName, sizeof currentFunctionName, ident);
   newcount++;
   token = getlex();
