@@ -4,11 +4,7 @@
 // 0 whatever happened; the outcome is in the files it leaves, above all
 // "o.err". It runs once per load of the library: only the values of its
 // first step are reset, everything else starts from the load-time zero.
-#include <fcntl.h>
 #include <sys/stat.h>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <cstring>
@@ -109,38 +105,12 @@ static void closeStream(std::FILE*& fp) {
   fp = nullptr;
 }
 
-// Output files are written over in place and cut to what was written when
-// they close, rather than emptied when they open: emptying a file frees its
-// blocks, and common file systems then force the new data out to disk when
-// it closes, which costs more than a compilation when the same directory is
-// compiled again and again. Files are only ever written from start to end.
-std::FILE* openOutput(const char* path, const char* mode) {
-#ifdef _WIN32
-  return std::fopen(path, mode);
-#else
-  bool update = std::strchr(mode, '+') != nullptr;
-  int fd = open(path, (update ? O_RDWR : O_WRONLY) | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* fp = fdopen(fd, mode);   // no emptying here either
-  if (!fp) close(fd);
-  return fp;
-#endif
-}
+// Output files are emptied when they are opened, each in its turn of the
+// driver's order: from then on nothing of an earlier compilation can be
+// read back, not even by a function file that names an output.
+std::FILE* openOutput(const char* path, const char* mode) { return std::fopen(path, mode); }
 
-void closeOutput(std::FILE*& fp) {
-  if (!fp) return;
-#ifndef _WIN32
-  struct stat st;
-  if (std::fflush(fp) == 0 && fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) {
-    off_t end = ftello(fp);
-    if (end >= 0 && st.st_size > end && ftruncate(fileno(fp), end) != 0) {
-      // a file that cannot be cut keeps its old tail; nothing else to do
-    }
-  }
-#endif
-  std::fclose(fp);
-  fp = nullptr;
-}
+void closeOutput(std::FILE*& fp) { closeStream(fp); }
 
 // Step 18: every open stream, in this order.
 static void closeAll() {

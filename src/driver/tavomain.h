@@ -245,8 +245,8 @@ int mainOrv();
 void resetAll();                 // every global back to its load-time state
 void installNames();             // reserved words and built-in functions
 std::FILE* openInput(const char* path);  // a directory counts as absent
-std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", written over
-void closeOutput(std::FILE*& fp);  // cuts the file to what was written, closes it
+std::FILE* openOutput(const char* path, const char* mode);  // "wb"/"w+b", emptied
+void closeOutput(std::FILE*& fp);
 
 // pages.cpp: the pages of tables made present at once (only a hint)
 void prefault(void* p, size_t n);
