@@ -274,6 +274,18 @@ void checkOutputs(const Layout& l, const Files& f, int ecount, int codefull) {
     for (const char* k : known) ok = ok || name == k;
     if (!ok) fail("an unexpected file was written", name);
   }
+  // A source that cannot be opened (a directory counts as absent) ends the
+  // compilation before any other output is created: "o.err" holds the reason
+  // alone, without a position or line end.
+  if (std::find(l.dirs.begin(), l.dirs.end(), "o.src") != l.dirs.end()) {
+    if (ecount != 1) fail("no error counted although o.src cannot be opened");
+    auto err = f.find("o.err");
+    if (err == f.end() || err->second != "Can't open source file o.src")
+      fail("o.err does not say that o.src cannot be opened");
+    for (const char* never : {"o.bin", "o.hex", "o.lst", "o.aux", "o.stx", "o.sym", "o.map"})
+      if (f.count(never)) fail("an output was created although o.src cannot be opened", never);
+    return;
+  }
   for (const char* must : {"o.err", "o.bin", "o.aux", "o.sym", "o.map"})
     if (!f.count(must)) fail("an output file is missing", must);
   const std::string& err = f.at("o.err");

@@ -57,8 +57,8 @@ printf 'x := 1;\n' >"$work/line1/o.src"
 "$tavoc" "$work/line1" >/dev/null 2>&1
 check "first line, pass 2" test "$(head -n 1 "$work/line1/o.err")" = "unknown command in line 1, column 1 (pass2)"
 
-# Outputs are written over in place: a second, smaller compilation in the
-# same directory leaves exactly its own files, no tail of the first.
+# Outputs are emptied when they are opened: a second, smaller compilation
+# in the same directory leaves exactly its own files, no tail of the first.
 mkdir "$work/again"
 printf 'func f()\nendfunc\nfunc main()\n  f();\nendfunc\n' >"$work/again/o.src"
 : >"$work/again/dev.tvo"

@@ -6,6 +6,7 @@
 // still on the stack, not yet loaded, and loads it (pderef) when a value is
 // needed. Binary operators climb by the precedence held in the high byte of
 // their token and emit the opcode held in its low byte.
+#include <cstdint>
 #include <cstring>
 
 #include "codegen/codegen.h"
@@ -19,9 +20,12 @@ int pushop;
 int pusharg;
 int parenCount;
 
-// Nesting of expr and stmt calls together. Each level takes stack, so past
-// MAXDEPTH levels the source is treated as ending there, after one report:
-// no program nests so deep, and a pathological one cannot exhaust the stack.
+// Nesting of expr and stmt calls together: a parenthesis, unary operator,
+// call, index or statement inside another (the right operand of a binary
+// operator is none, see climb). Each level takes stack, a few hundred bytes,
+// so past MAXDEPTH levels the source is treated as ending there, after one
+// report: no program nests so deep, and a pathological one cannot exhaust
+// even a 1 MB stack.
 constexpr int MAXDEPTH = 1000;
 static int depth;
 
@@ -98,8 +102,9 @@ void pexpr() {
 // Primaries and postfix operators.
 
 // A string: C_PUSHS with the byte count (terminator included), then the
-// bytes inline. The text is taken before the lexer reads on.
-static void pushstring() {
+// bytes inline. The text is taken before the lexer reads on. Kept out of
+// primary, which nests: its buffer need not take stack at every level.
+[[gnu::noinline]] static void pushstring() {
   char text[MAXSTRLEN + 1];
   int size = strsize;
   std::memcpy(text, symbol, static_cast<size_t>(size));
@@ -268,29 +273,40 @@ static int primary(int* funcid, int* stop) {
 // ---------------------------------------------------------------------------
 // expr.
 
+// An operator waiting for its right operand (see climb); small, as climb
+// keeps room for several at each level of nesting.
+struct Waiting {
+  int16_t jump;          // && and ||: the jump to patch after it (a code index)
+  uint8_t precedence;    // of the expression the operator belongs to (below 0x20)
+  uint8_t op;            // any other operator: its opcode, emitted after it
+  bool jumps;
+};
+
+// The expressions that operators wait in have rising precedences, and a
+// token's high byte is at most 0x20: no more than 11 (1, 3 to 8, 10 to 12
+// and 0x20) wait at once. The bound is checked all the same.
+constexpr int NWAITING = 12;
+
 // a && b:  a DUP JFALSE L POP b L:     a || b:  a DUP NOT JFALSE L POP b L:
-// The left value decides and is then itself the result.
-static void shortcircuit(int p) {
+// The left value decides and is then itself the result. Emits what comes
+// before b and returns the jump to patch after it.
+static int shortcircuit() {
   int t = token;
   token = getlex();
   emit(C_DUP);
   if (t == TOK_OROR) emit(C_NOT);
   int j = placejump(C_JFALSE, 0);
   emit(C_POP);
-  expr(1, p);
-  patchjump(j, origin);
+  return j;
 }
 
-// The expression at the current token: a primary, its postfix operators,
-// and binary operators climbing by precedence.
-static int climb(int needval, int precedence) {
-  int tok = token;
+// A primary and its postfix operators. Returns the lvalue flag; *stop is set
+// when the expression ends at the primary (a label, or print).
+static int operand(int tok, int* stop) {
   int funcid = 0;
-  int stop = 0;
   SetErrorPos();
-  int lval = primary(&funcid, &stop);
-  if (stop) return 0;
-
+  int lval = primary(&funcid, stop);
+  if (*stop) return 0;
   for (;;) {
     if (token == '(') {
       call(lval, tok, funcid);
@@ -307,36 +323,66 @@ static int climb(int needval, int precedence) {
       emit(op);
       lval = 0;
     } else {
-      break;
+      return lval;
     }
   }
+}
 
-  // Any token whose high byte exceeds the limit is taken as an operator.
-  for (int p = token >> 8; p > precedence; p = token >> 8) {
-    int op = token & 0xFF;
-    if (op == C_ASSIGN) {
-      if (!lval) {
+// The expression at the current token: an operand, then binary operators
+// climbing by precedence. The right operand of an operator is an expression
+// of the operator's precedence, compiled here too rather than by recursion:
+// the operator waits until that expression ends, so that a chain of rising
+// precedences takes no machine stack. An expression that has taken an
+// operator is a value (lvalue flag 0), so once its right operand is done
+// nothing of it matters but its precedence.
+static int climb(int needval, int precedence) {
+  Waiting waiting[NWAITING];
+  int nwaiting = 0;
+  int tok = token;   // the first token decides word access
+  int stop = 0;
+  int lval = operand(tok, &stop);
+  for (;;) {
+    // Any token whose high byte exceeds the limit is taken as an operator.
+    int p = token >> 8;
+    if (!stop && p > precedence && nwaiting < NWAITING) {
+      int op = token & 0xFF;
+      if (op == C_ASSIGN && !lval) {
         error("missing LVAL");
-        return 0;
+        stop = 1;   // this expression ends, with no value of its own
+      } else {
+        if (op != C_ASSIGN) pderef(lval, tok);
+        bool jumps = token == TOK_ANDAND || token == TOK_OROR;
+        int jump = 0;
+        if (jumps)
+          jump = shortcircuit();
+        else
+          token = getlex();
+        waiting[nwaiting++] = Waiting{static_cast<int16_t>(jump), static_cast<uint8_t>(precedence),
+                                      static_cast<uint8_t>(op), jumps};
+        precedence = p;   // the right operand, a value
+        needval = 1;
+        tok = token;
+        lval = operand(tok, &stop);
+        continue;
       }
-    } else {
+    }
+    if (stop)
+      lval = 0;
+    else if (needval) {
       pderef(lval, tok);
+      lval = 0;
     }
-    if (token == TOK_ANDAND || token == TOK_OROR) {
-      shortcircuit(p);
-    } else {
-      token = getlex();
-      expr(1, p);
-      emit(op);
-    }
+    if (nwaiting == 0) return lval;
+    // The expression was the right operand of the operator below it.
+    const Waiting& w = waiting[--nwaiting];
+    if (w.jumps)
+      patchjump(w.jump, origin);
+    else
+      emit(w.op);
+    precedence = w.precedence;
     lval = 0;
+    stop = 0;
   }
-
-  if (needval) {
-    pderef(lval, tok);
-    lval = 0;
-  }
-  return lval;
 }
 
 // Compiles the expression at the current token, absorbing binary operators

@@ -45,7 +45,8 @@ static int recordName(const char* s) {
 // func NAME ( "arg", ... ) , COUNT ;   with token at NAME.
 // The argument strings are only logged. The entry is installed, and numbered,
 // even when its list is faulty; a name that is no name or is taken already
-// is refused before anything is logged.
+// is refused before anything is logged. A name that no longer fits the list
+// of inherited names is logged before it is refused.
 void InheritFunction() {
   if (token != TOK_NAME) {
     error("name expected");
@@ -55,11 +56,11 @@ void InheritFunction() {
     errorf("function name '%s' is already in use", ident);
     return;
   }
+  auxline("\n[INHERITED] ", ident, ", TOKEN ", toknum, "\n");
   if (!recordName(ident)) {
     error("too many platform functions");
     return;
   }
-  auxline("\n[INHERITED] ", ident, ", TOKEN ", toknum, "\n");
   copytext(currentFunctionName, sizeof currentFunctionName, ident);
   newcount++;
   token = getlex();
@@ -125,7 +126,9 @@ static void fileDirective(const char* fname) {
 
 // Reads the function file fpath + fname, then resumes the source where it
 // stood: the next source character becomes the lookahead (the one current
-// when the file was opened is dropped) and the next token is read.
+// when the file was opened is dropped) and the next token is read. Neither
+// switch empties the macro buffer: characters a macro still has to deliver
+// come right after the new lookahead, before the rest of the new file.
 void LoadFunctionFile(const char* fpath, const char* fname) {
   char name[MAXSTRLEN + 1];   // fname may be the lexer's own buffer
   copytext(name, sizeof name, fname);
@@ -144,8 +147,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
     currline = 1;
     currcol = 1;
     inheriting = 1;
-    macrosize = 0;   // what is left of a macro is the source's lookahead
-    nextchar = readchar();
+    nextchar = readchar();   // what a macro has left follows it
     token = getlex();
     while (ecount == 0 && token != TOK_EOF) {
       thisline = currline;
@@ -169,8 +171,7 @@ void LoadFunctionFile(const char* fpath, const char* fname) {
   currline = savedline;
   currcol = 0;
   inheriting = 0;
-  macrosize = 0;   // a macro at the end of the file ends with it
-  nextchar = readchar();
+  nextchar = readchar();   // what a macro has left follows it
   token = getlex();
 }
 

@@ -211,7 +211,16 @@ inline InputBuffer* direct() {
 
 }  // namespace
 
-int readchar() { return fastchar(); }
+// 1 while the lookahead is the character that the macro being expanded
+// saved after its text: the file's lookahead when the expansion began.
+static int savedahead;
+
+// A character read as the lookahead takes the place of whatever a macro's
+// buffer had there, the saved character included.
+int readchar() {
+  savedahead = 0;
+  return fastchar();
+}
 
 void rewindSource() {
   if (src_fp) std::rewind(src_fp);
@@ -257,16 +266,21 @@ int xdigit(int c) {
 // ---------------------------------------------------------------------------
 // The reader.
 
-// next() for a lookahead r taken from a macro's text.
+// next() for a lookahead r delivered while a macro's text is in use: a
+// character of the buffer, or one that a reader started since then has read
+// in its place. Only the saved character's newline moves the position: it
+// ends a line of the file it came from.
 static int nextmacro(int r) {
+  int lineend = r == '\n' && savedahead;
   macrosize--;
   if (macrosize != 0) {
     macroptr++;
     nextchar = static_cast<signed char>(macrobuffer[macroptr]);
+    savedahead = macrosize == 2;   // the text, a NUL, the saved character, a NUL
   } else {
     nextchar = readchar();
   }
-  if (r == '\n') {       // only the saved lookahead can be a newline
+  if (lineend) {
     currline++;
     currcol = 0;
   }
@@ -615,6 +629,7 @@ static void expandmacro(const char* text) {
   macroptr = 0;
   macrosize = static_cast<int>(len) + 3;
   nextchar = static_cast<signed char>(macrobuffer[0]);
+  savedahead = 0;
 }
 
 // A name that is a reserved word gives its keyword token.
@@ -880,6 +895,7 @@ void resetLexer() {
   std::memset(macrobuffer, 0, sizeof macrobuffer);
   macroptr = 0;
   macrosize = 0;
+  savedahead = 0;
   symbol[0] = 0;
   ident[0] = 0;
   strsize = stringsize = 0;

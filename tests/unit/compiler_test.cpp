@@ -3,6 +3,7 @@
 // named like the newest name, many breaks of one loop, the resets, deep
 // nesting, and long random token streams that must never crash.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <random>
 #include <string>
@@ -122,6 +123,89 @@ TEST_F(SecondPass, DeepNestingStopsWithOneReport) {
   compile("var x;\nfunc main()\n  x := " + std::string(200, '(') + "x" + std::string(200, ')') +
           ";\nendfunc\n");
   EXPECT_EQ(test::errors(), "");
+}
+
+namespace {
+
+// Runs f on a thread with a stack of 1 MB, what a Windows thread gets by
+// default: the compilation may run on such a thread of the host that loads
+// the library.
+template <typename F>
+void onWindowsSizedStack(F f) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  ASSERT_EQ(pthread_attr_setstacksize(&attr, size_t{1} << 20), 0);
+  pthread_t thread;
+  auto run = [](void* arg) -> void* {
+    (*static_cast<F*>(arg))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+std::string repeat(const std::string& s, int n) {
+  std::string r;
+  for (int i = 0; i < n; i++) r += s;
+  return r;
+}
+
+}  // namespace
+
+// 500 levels of parentheses, unary operators or calls, with a binary
+// operator at each level where the form allows one, compile in full on a
+// 1 MB stack; so does a mix of all three. The code of each is PUSHAG x,
+// the levels' pushes, the innermost x loaded, the levels' operators and
+// ASSIGN, POP, RETURN (the golden cases expressions/nest_*_500 list it
+// byte for byte): its end is checked here.
+TEST_F(SecondPass, FiveHundredLevelsCompileOnAOneMegabyteStack) {
+  const std::string f = "func f(var a)\n  return a;\nendfunc\n";
+  struct Shape {
+    std::string name, expr;
+    int end;   // origin after the function
+  } shapes[] = {
+      // f at 7 is 4 bytes; g: 2, 500 x PUSHC 1, 3, 500 x ADD, 3
+      {"parentheses", repeat("1+(", 500) + "x" + repeat(")", 500), 11 + 2 + 1000 + 3 + 500 + 3},
+      // g: 2, 3, 500 operators, 3
+      {"unary", repeat("- ! ", 250) + "x", 11 + 2 + 3 + 500 + 3},
+      // g: 2, 500 x (PUSHAC f, PUSHC 1), 3, 500 x (ADD, CALL 1), 3
+      {"calls", repeat("f(1+", 500) + "x" + repeat(")", 500), 11 + 2 + 2000 + 3 + 1500 + 3},
+  };
+  for (const Shape& shape : shapes) {
+    onWindowsSizedStack([&] {
+      compile("var x;\n" + f + "func g()\n  x := " + shape.expr + ";\nendfunc\n");
+      EXPECT_EQ(test::errors(), "") << shape.name;
+      EXPECT_EQ(origin, shape.end) << shape.name;
+      EXPECT_EQ(test::hexbytes(origin - 3), "01160A") << shape.name;   // ASSIGN, POP, RETURN
+    });
+    resetAll();
+  }
+  // 166 levels of each, one inside the other: 498 in all.
+  std::string mixed = repeat("-f((", 166) + "x" + repeat("))", 166);
+  onWindowsSizedStack([&] {
+    compile("var x;\n" + f + "func g()\n  x := " + mixed + ";\nendfunc\n");
+    EXPECT_EQ(test::errors(), "");
+  });
+}
+
+// Past the limit the guard reports once, before the stack runs out, on a
+// 1 MB stack too, whatever the form of the nesting.
+TEST_F(SecondPass, NestingPastTheLimitStopsOnAOneMegabyteStack) {
+  for (std::string level : {"(", "- ", "f(", "x[", "1+(", "f(1||1&&1|1&1^1==1+1*1<<"}) {
+    onWindowsSizedStack([&] {
+      compile("var x;\nfunc f(var a)\nendfunc\nfunc g()\n  x := " + repeat(level, 20000) + "x;\nendfunc\n");
+      std::string err = test::errors();
+      EXPECT_EQ(ecount, 1) << level;
+      // The image may fill first, which stops the compilation silently.
+      if (!codefull) {
+        EXPECT_EQ(err.substr(0, err.find(" in line")),
+                  "expression or statement nested too deeply (max 1000 levels)")
+            << level;
+      }
+    });
+    resetAll();
+  }
 }
 
 // Long random token streams, shaped loosely like functions, compile to

@@ -61,10 +61,15 @@ class FirstPass : public ::testing::Test {
 
 }  // namespace
 
-// A file named through a macro is read from its first character: what is
-// left of the macro is the source's lookahead, given up with it.
+// A file named through a macro: what the macro has left after the name
+// (the newline saved after F, then a NUL) is delivered right after the
+// file's first character, so "func" is cut to the name f. A file that begins
+// with a blank reads whole.
 TEST_F(FirstPass, InheritThroughAMacro) {
   file("Include/a.txt", "func beep(), 0;\n");
+  EXPECT_EQ(run("#constant F $ \"a.txt\"\n#inherit F\n#STACK 30\n"), 1);
+  EXPECT_EQ(errors(), "* In a.txt - Syntax error in line 1, column 1 (pass1)\n");
+  file("Include/a.txt", " func beep(), 0;\n");
   ASSERT_EQ(run("#constant F $ \"a.txt\"\n#inherit F\n#STACK 30\n"), 0) << errors();
   EXPECT_STREQ(newfuncs, " beep");
   EXPECT_EQ(main_stackSize, 30);

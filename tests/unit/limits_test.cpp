@@ -161,8 +161,13 @@ TEST(Limits, InheritedNamesFill30000Characters) {
   Result ok = compile("var x;\n", "a.txt\n", {{"a.txt", file}});
   EXPECT_EQ(ok.err, "");
   EXPECT_TRUE(ok.stx);
-  expectReport(compile("var x;\n", "a.txt\n", {{"a.txt", file + "func q(), 0;\n"}}),
-               "too many platform functions", i + 2, 1);
+  Result full = compile("var x;\n", "a.txt\n", {{"a.txt", file + "func q(), 0;\n"}});
+  expectReport(full, "too many platform functions", i + 2, 1);
+  // The refused name is logged before it is refused: p0 is -10, the last
+  // name that fit is -(10 + i), and q the next number.
+  EXPECT_TRUE(endsWith(full.aux, "Function returns 1 parameter\n\n[INHERITED] q, TOKEN " +
+                                     std::to_string(-11 - i) + "\n"))
+      << full.aux.substr(full.aux.size() - 120);
 }
 
 TEST(Limits, FiftyArguments) {
