@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     return EXIT_USAGE;
   }
   if (!o.list.empty()) {
-    if (argc != 3) {
+    if (argc > 3 || !o.dir.empty()) {   // --list FILE or --list=FILE, nothing else
       std::fprintf(stderr, "tavoc: --list takes one FILE and nothing else\n");
       return EXIT_USAGE;
     }
