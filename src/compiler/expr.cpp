@@ -18,6 +18,9 @@ namespace tavo {
 int pushop;
 int pusharg;
 int parenCount;
+int valueunused;
+int effects;
+int selfvalueLine, selfvalueCol;
 
 // Nesting of expr and stmt calls together. Each level takes stack, so past
 // MAXDEPTH levels the source is treated as ending there, after one report:
@@ -60,11 +63,14 @@ int pushloop(int tok, int max, const int* arr) {
 int pushval(int staged) {
   int lval, i;
   if (pushloop(C_PUSHAL, nlocal, localids)) {
+    localUsed[pusharg] = 1;
     lval = 1;
   } else if (pushloop(C_PUSHAA, narg, argids)) {
+    argUsed[pusharg] = 1;
     pusharg = narg - pusharg - 1;   // the last argument is 0
     lval = 1;
   } else if (pushop = C_PUSHAG; (i = findglobal(lexval)) >= 0) {
+    globUsed[i] = 1;
     lval = globscalar[i];           // an array's address is its value
     pusharg = globoffs[i];
   } else if (pushop = C_PUSHAC; (i = findfunction(lexval)) >= 0) {
@@ -159,6 +165,31 @@ static void call(int lval, int tok, int funcid) {
   }
   checkargs(funcid, na);
   emitop(C_CALL, static_cast<unsigned>(na));
+  effects++;
+}
+
+// What a direct call of the function numbered funcid leaves: NOVALUE when
+// the function returns none, SELF when it is the function being compiled
+// (whether it returns a value is known at its endfunc), VALUE otherwise.
+enum { VALUE, NOVALUE, SELF };
+
+static int callvalue(int funcid) {
+  if (infunc && nfun > 0 && funcid == funoffs[nfun - 1]) return SELF;
+  int k = FindFunctionDetails(funcid);
+  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return VALUE;
+  return FunctionReturns[k] ? VALUE : NOVALUE;
+}
+
+// The value of a call that callvalue() found to be `what` is used; the call
+// was at line, col.
+static void usevalue(int what, int funcid, int line, int col) {
+  if (what == NOVALUE) {
+    lint(LINT_VOID_VALUE, line, col, "'%s' returns no value, but its value is used",
+         FunctionName[FindFunctionDetails(funcid)]);
+  } else if (what == SELF && selfvalueLine == 0) {
+    selfvalueLine = line;
+    selfvalueCol = col;
+  }
 }
 
 // base [ index ]: the base's address (a scalar is loaded: it holds a
@@ -180,6 +211,7 @@ static void field() {
   token = getlex();
   if (token == TOK_CONST) {
     int v = lexval;
+    checkoperand(v, tokline, tokcol);
     token = getlex();
     emitop(C_PUSHC, static_cast<unsigned>(v));
     emit(C_ADD);
@@ -198,6 +230,7 @@ static int primary(int* funcid, int* stop) {
     case KW_WORD:
     case KW_DWORD: {   // a number, or a table's address + 0x8000
       int v = lexval;
+      checkoperand(v, tokline, tokcol);
       token = getlex();
       emitop(C_PUSHC, static_cast<unsigned>(v));
       break;
@@ -240,11 +273,13 @@ static int primary(int* funcid, int* stop) {
       token = getlex();
       expr(0, 0x100);
       emit(C_PREINC);
+      effects++;
       break;
     case TOK_POSTDEC:
       token = getlex();
       expr(0, 0x100);
       emit(C_PREDEC);
+      effects++;
       break;
     case KW_LOOKUP8:
       token = getlex();
@@ -287,13 +322,24 @@ static int climb(int needval, int precedence) {
   int tok = token;
   int funcid = 0;
   int stop = 0;
+  int dropped = valueunused;   // an expression statement's: its value is dropped
+  valueunused = 0;
+  int line = tokline, col = tokcol;
   SetErrorPos();
   int lval = primary(&funcid, &stop);
   if (stop) return 0;
+  int named = tok == TOK_NAME && pushop == C_PUSHAC;   // a function, called by name
+  int value = VALUE;   // what the last call left, while nothing used it
 
   for (;;) {
+    if (token != '(' && token != '[' && token != '.' && token != TOK_POSTINC &&
+        token != TOK_POSTDEC)
+      break;
+    usevalue(value, funcid, line, col);
+    value = VALUE;
     if (token == '(') {
       call(lval, tok, funcid);
+      if (named) value = callvalue(funcid);
       lval = 0;
     } else if (token == '[') {
       index(lval, tok);
@@ -305,11 +351,13 @@ static int climb(int needval, int precedence) {
       token = getlex();
       if (!lval) error("no lval for post inc/dec");
       emit(op);
+      effects++;
       lval = 0;
-    } else {
-      break;
     }
+    named = 0;
   }
+  if (value != VALUE && (!dropped || token >> 8 > precedence))
+    usevalue(value, funcid, line, col);
 
   // Any token whose high byte exceeds the limit is taken as an operator.
   for (int p = token >> 8; p > precedence; p = token >> 8) {
@@ -328,6 +376,7 @@ static int climb(int needval, int precedence) {
       token = getlex();
       expr(1, p);
       emit(op);
+      if (op == C_ASSIGN) effects++;
     }
     lval = 0;
   }
@@ -351,6 +400,9 @@ int expr(int needval, int precedence) {
   return lval;
 }
 
-void resetExpressions() { pushop = pusharg = parenCount = depth = 0; }
+void resetExpressions() {
+  pushop = pusharg = parenCount = depth = 0;
+  valueunused = effects = selfvalueLine = selfvalueCol = 0;
+}
 
 }  // namespace tavo

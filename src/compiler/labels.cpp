@@ -41,6 +41,7 @@ static void withdrawname() {
 // is consumed.
 void declLocalLabel(int org) {
   withdrawname();
+  reachable = 1;   // a goto or gosub may lead here
   int first = findLocalLabel(ident);
   if (first >= 0) {
     errline = currline;

@@ -15,7 +15,13 @@ int inif, inwhile, indo;
 int nestindex;
 int hasreturn, retvoid;
 int localids[NLOCAL];
+int localLine[NLOCAL], localCol[NLOCAL];
+unsigned char localUsed[NLOCAL];
 int nlocal;
+
+// The outermost statement being compiled where no code can be run, and
+// whether the function has had its report of one.
+static int deadstmt, deadreported;
 
 // The loop stack, one level per open while or repeat: the target of
 // continue, and the pending break jumps. A level beyond NLOOPS (reachable
@@ -60,6 +66,14 @@ static void openloop(int top) {
 // ---------------------------------------------------------------------------
 // Local declarations.
 
+// The lint for a local named id that hides an argument or something global.
+static void lintshadow(int id, int line, int col) {
+  const char* hidden = hiddenBy(id);
+  for (int i = 0; i < narg; i++)
+    if (argids[i] == id) hidden = "argument";
+  if (hidden) lint(LINT_SHADOW, line, col, "local '%s' hides the %s of that name", poolname(id), hidden);
+}
+
 // var [*] NAME {, NAME} ;  ... as many lines as open the body. Each local
 // takes one slot, numbered from 0; more than DEFSTK slots need C_ALLOC.
 void decloc() {
@@ -69,12 +83,17 @@ void decloc() {
     SetErrorPos();
     type();
     do {
+      int line = tokline, col = tokcol;
       int id = name();
       if (nlocal >= NLOCAL) {
         error("too many local variables (max 50)");
         return;
       }
       localids[nlocal] = id;
+      localLine[nlocal] = line;
+      localCol[nlocal] = col;
+      localUsed[nlocal] = 0;
+      lintshadow(id, line, col);
       if (match('[')) error("Local arrays not supported in this release of the compiler");
       n++;
       nlocal++;
@@ -290,10 +309,24 @@ static void gotostmt() {
   expect(';');
 }
 
+// The lint for an expression, begun at line, col, whose value is dropped
+// and that assigned, called and incremented nothing since `before`.
+static void linteffect(int before, int from, int line, int col) {
+  if (genpop || effects != before || origin == from) return;
+  if (lastop == C_EQ)
+    lint(LINT_UNUSED_VALUE, line, col, "the result of '==' is dropped; did you mean ':='?");
+  else
+    lint(LINT_UNUSED_VALUE, line, col, "this statement has no effect");
+}
+
 // expr {, expr}   each value dropped, except after a label declaration.
 static void exprstmt() {
   do {
+    int before = effects, from = origin, line = tokline, col = tokcol;
+    valueunused = 1;
     expr(1, 0);
+    valueunused = 0;
+    linteffect(before, from, line, col);
     if (!genpop) emit(C_POP);
     genpop = 0;
   } while (match(','));
@@ -319,6 +352,9 @@ static void refuse(const char* message) {
 int stmt() {
   if (!nestdeeper()) return 0;
   int isexpr = 0;
+  int line = tokline, col = tokcol, from = origin;
+  int dead = !reachable && !deadstmt;
+  if (dead) deadstmt = 1;
   switch (token) {
     case '{': case '}': error("Syntax Error"); break;
     case TOK_EOF: case ';': break;
@@ -346,8 +382,21 @@ int stmt() {
     default: exprstmt(); isexpr = 1; break;
   }
   match(';');
+  if (dead) {
+    deadstmt = 0;
+    if (origin > from && !deadreported) {
+      deadreported = 1;
+      lint(LINT_UNREACHABLE, line, col, "this statement can never run");
+    }
+  }
   nestback();
   return isexpr;
+}
+
+void startBody() {
+  reachable = 1;
+  deadstmt = deadreported = 0;
+  selfvalueLine = selfvalueCol = 0;
 }
 
 void resetStatements() {
@@ -355,7 +404,9 @@ void resetStatements() {
   nestindex = 0;
   hasreturn = retvoid = 0;
   for (int& id : localids) id = 0;
+  for (int i = 0; i < NLOCAL; i++) localLine[i] = localCol[i] = localUsed[i] = 0;
   nlocal = 0;
+  deadstmt = deadreported = 0;
   for (int& c : contstack) c = 0;
   nbreak = 0;
 }

@@ -28,6 +28,8 @@ namespace tavo {
 int nextchar;
 int currline;
 int currcol;
+int tokline;
+int tokcol;
 std::FILE* fnc_fp;
 int inheriting;
 char macrobuffer[MACROBUFSIZE];
@@ -755,6 +757,8 @@ static int scan(int& depth) {
       if (b) skipcomments(*b);
       c = getnext();
     }
+    tokline = currline;
+    tokcol = currcol;
     if (digit(c)) return getnumber(c);
     if (letter(c)) {
       NameKey name = namekey(ident, getname(c));
@@ -870,6 +874,7 @@ int getlex() {
 void resetLexer() {
   nextchar = 0;
   currline = 0;
+  tokline = tokcol = 0;
   currcol = 0;
   fnc_fp = nullptr;
   inheriting = 0;

@@ -203,7 +203,7 @@ def check_example(tavoc, folder):
 
 # --- messages ---------------------------------------------------------------
 
-CALLS = re.compile(r"\b(?:(?:error|errorf|baderror|fatal_error|closer|refuse|create)\s*\(|"
+CALLS = re.compile(r"\b(?:(?:error|errorf|baderror|fatal_error|closer|refuse|create|warning)\s*\(|"
                    r"fprintf\s*\(\s*err_fp\s*,)")
 CODE = re.compile(r'("(?:[^"\\\n]|\\.)*")|//[^\n]*|/\*.*?\*/', re.S)
 LITERAL = re.compile(r'"((?:[^"\\\n]|\\.)*)"')

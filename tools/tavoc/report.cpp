@@ -33,13 +33,28 @@ static bool exists(const std::string& path) {
   return fs::is_regular_file(path, ec);
 }
 
+static bool isLint(const tavo::Diagnostic& d) {
+  return d.kind == tavo::DIAG_LINT || d.kind == tavo::DIAG_LINT_NOTE;
+}
+
+bool warned() {
+  for (const tavo::Diagnostic& d : tavo::diagnostics)
+    if (d.kind == tavo::DIAG_LINT) return true;
+  return false;
+}
+
 // The compiler's own records: the first error, what followed from it, and
-// the warnings, each with the note that explains it.
-static void recorded(const Place& at, std::vector<Message>& out) {
+// the warnings, each with the note that explains it. The lints are
+// warnings (errors with werror) or notes.
+static void recorded(const Place& at, std::vector<Message>& out, bool werror) {
   bool errorSeen = false;
   for (const tavo::Diagnostic& d : tavo::diagnostics) {
     Message m{Kind::Error, at.path(d.file.empty() ? "o.src" : d.file), d.line, d.col, d.message};
-    if (d.kind == tavo::DIAG_WARNING) {
+    if (isLint(d)) {
+      m.name = d.name;
+      if (d.kind == tavo::DIAG_LINT_NOTE) m.kind = Kind::Note;
+      else if (!werror) m.kind = Kind::Warning;
+    } else if (d.kind == tavo::DIAG_WARNING) {
       m.kind = Kind::Warning;
     } else if (errorSeen) {
       m.kind = Kind::Note;
@@ -63,9 +78,10 @@ static int errorPass() {
   return 0;
 }
 
-std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputsLeft) {
+std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputsLeft,
+                                     bool werror) {
   std::vector<Message> out;
-  recorded(at, out);
+  recorded(at, out, werror);
   if (tavo::codefull)
     out.push_back({Kind::Error, at.path("o.src"), 0, 0,
                    "code image full (" + std::to_string(tavo::MAXCODE) + " bytes)"});
@@ -144,8 +160,11 @@ void printMessages(const std::vector<Message>& messages, bool colour) {
     std::string where = m.path;
     if (m.line > 0) where += ":" + std::to_string(m.line);
     if (m.line > 0 && m.col > 0) where += ":" + std::to_string(m.col);
+    std::string text = m.text;
+    if (!m.name.empty())
+      text += (m.kind == Kind::Error ? " [-Werror=" : " [-W") + m.name + "]";
     std::fprintf(stderr, "%s%s:%s %s%s:%s %s\n", s.bold, where.c_str(), s.reset, s.kind,
-                 kindName(m.kind), s.reset, m.text.c_str());
+                 kindName(m.kind), s.reset, text.c_str());
     showSource(m, s);
   }
 }
@@ -156,6 +175,7 @@ nlohmann::ordered_json messagesJson(const std::vector<Message>& messages) {
     nlohmann::ordered_json j = {{"kind", kindName(m.kind)}, {"message", m.text}, {"file", m.path}};
     j["line"] = m.line > 0 ? nlohmann::ordered_json(m.line) : nlohmann::ordered_json(nullptr);
     j["column"] = m.line > 0 && m.col > 0 ? nlohmann::ordered_json(m.col) : nlohmann::ordered_json(nullptr);
+    j["name"] = m.name.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.name);
     list.push_back(j);
   }
   return list;
