@@ -188,6 +188,7 @@ static void lookuptable(int wide) {
     if (wide) {
       do {
         int v = lexval;
+        if (token == TOK_CONST) checkoperand(v, tokline, tokcol);
         expectToken(TOK_CONST);
         emitword(v);
         n++;

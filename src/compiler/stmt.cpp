@@ -156,8 +156,10 @@ static void ifstmt() {
   int j1 = placejump(C_JFALSE, 0);
   if (currline == mark) {
     stmt();
+    int fallsout = reachable;   // the then-part runs on past its end
     patchjump(j1, origin);
     if (currline == mark && token == KW_ELSE) {
+      reachable = fallsout;   // the patch above is moved past the jump below
       expectToken(KW_ELSE);
       int j2 = placejump(C_JUMP, 0);
       patchjump(j1, origin);
