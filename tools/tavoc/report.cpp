@@ -104,23 +104,34 @@ bool stderrWantsColour(const std::string& choice) {
   return isatty(STDERR_FILENO) && !(no && *no);
 }
 
-// Line `line` of the file at path, without its line end; false when the
-// file or the line is not there.
-static bool sourceLine(const std::string& path, int line, std::string& text) {
-  static std::map<std::string, std::vector<std::string>> cache;
-  auto it = cache.find(path);
-  if (it == cache.end()) {
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string l; std::getline(in, l);) {
-      if (!l.empty() && l.back() == '\r') l.pop_back();
-      lines.push_back(std::move(l));
+// The source lines that the messages show, by file and line number, read
+// in one pass over each file and nothing else kept: a program of a few
+// hundred kilobytes with a warning on every function must not take longer
+// to report than to compile. A line that is not there has no entry.
+using SourceLines = std::map<std::string, std::map<int, std::string>>;
+
+static SourceLines sourceLines(const std::vector<Message>& messages) {
+  SourceLines want;
+  for (const Message& m : messages)
+    if (m.line > 0) want[m.path][m.line];
+  for (auto& [path, lines] : want) {
+    std::FILE* fp = std::fopen(path.c_str(), "rb");
+    auto next = lines.begin();
+    char* buf = nullptr;
+    size_t cap = 0;
+    ssize_t n;
+    for (int at = 1; fp && next != lines.end() && (n = getline(&buf, &cap, fp)) >= 0; at++) {
+      if (at != next->first) continue;
+      std::string& text = next++->second;
+      text.assign(buf, static_cast<size_t>(n));
+      if (!text.empty() && text.back() == '\n') text.pop_back();
+      if (!text.empty() && text.back() == '\r') text.pop_back();
     }
-    it = cache.emplace(path, std::move(lines)).first;
+    std::free(buf);
+    if (fp) std::fclose(fp);
+    lines.erase(next, lines.end());
   }
-  if (line < 1 || static_cast<size_t>(line) > it->second.size()) return false;
-  text = it->second[static_cast<size_t>(line) - 1];
-  return true;
+  return want;
 }
 
 namespace {
@@ -143,18 +154,27 @@ const char* kindName(Kind k) {
 
 // The line, and a caret under the column; a tab before the column stays a
 // tab under it, so the caret lines up however wide the terminal shows tabs.
-static void showSource(const Message& m, const Style& s) {
-  std::string text;
-  if (m.line <= 0 || !sourceLine(m.path, m.line, text)) return;
-  std::fprintf(stderr, "%5d | %s\n", m.line, text.c_str());
+static void showSource(const Message& m, const Style& s, const SourceLines& source,
+                       std::string& out) {
+  auto file = source.find(m.path);
+  if (m.line <= 0 || file == source.end() || !file->second.count(m.line)) return;
+  const std::string& text = file->second.at(m.line);
+  char number[16];
+  std::snprintf(number, sizeof number, "%5d | ", m.line);
+  out += number + text + "\n";
   if (m.col <= 0) return;
   std::string pad;
   for (size_t i = 0; i + 1 < static_cast<size_t>(m.col); i++)
     pad += i < text.size() && text[i] == '\t' ? '\t' : ' ';
-  std::fprintf(stderr, "      | %s%s^%s\n", pad.c_str(), s.caret, s.reset);
+  out += std::string("      | ") + pad + s.caret + "^" + s.reset + "\n";
 }
 
+// The messages are put together and written 64 KB at a time: standard
+// error is unbuffered, and a write for every piece of a hundred warnings
+// costs as much as a compilation.
 void printMessages(const std::vector<Message>& messages, bool colour) {
+  std::string out;
+  SourceLines source = sourceLines(messages);
   for (const Message& m : messages) {
     Style s = styleFor(m.kind, colour);
     std::string where = m.path;
@@ -163,10 +183,15 @@ void printMessages(const std::vector<Message>& messages, bool colour) {
     std::string text = m.text;
     if (!m.name.empty())
       text += (m.kind == Kind::Error ? " [-Werror=" : " [-W") + m.name + "]";
-    std::fprintf(stderr, "%s%s:%s %s%s:%s %s\n", s.bold, where.c_str(), s.reset, s.kind,
-                 kindName(m.kind), s.reset, text.c_str());
-    showSource(m, s);
+    out += std::string(s.bold) + where + ":" + s.reset + " " + s.kind + kindName(m.kind) + ":" +
+           s.reset + " " + text + "\n";
+    showSource(m, s, source, out);
+    if (out.size() >= 1 << 16) {   // written in pieces, the buffer used again
+      std::fwrite(out.data(), 1, out.size(), stderr);
+      out.clear();
+    }
   }
+  std::fwrite(out.data(), 1, out.size(), stderr);
 }
 
 nlohmann::ordered_json messagesJson(const std::vector<Message>& messages) {
