@@ -12,9 +12,10 @@ namespace tavo {
 extern int lastop;      // opcode byte of the last instruction emitted
 extern int force16;     // the next emitop takes the two-byte operand form
 extern int codefull;    // set when a byte was refused because the image is full
-// 1 while the code at origin can be run: a return, an endsub or a jump
-// that always jumps ends it; patching a jump that can be run to origin, or
-// a label there, starts it again. Set by whoever starts a function.
+// 1 while the code at origin can be run: a jump that always jumps ends it
+// (and the statements return and endsub); patching a jump that can be run
+// to origin, or a label there, starts it again. Set by whoever starts a
+// function.
 extern int reachable;
 
 void emitdata(int opc);

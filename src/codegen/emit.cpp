@@ -53,7 +53,6 @@ void emitword(int w) {
 // A short instruction, or the opcode byte of a long one.
 void emit(int opc) {
   lastop = opc & 0xFF;
-  if (lastop == C_RETURN || lastop == C_ENDSUB) reachable = 0;
   store(opc);
 }
 

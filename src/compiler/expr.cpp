@@ -135,9 +135,10 @@ static int pushname(int* funcid, int* label) {
 
 // The argument-count check of a call of the function numbered funcid, na
 // arguments given. A callee with no function details is not checked.
-static void checkargs(int funcid, int na) {
+// Returns the callee's entry in the function details, or -1.
+static int checkargs(int funcid, int na) {
   int k = FindFunctionDetails(funcid);
-  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return;
+  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return -1;
   const char* fname = FunctionName[k];
   int n = FunctionParameterCount[k];
   if (n > 0 && na == 0)
@@ -148,11 +149,13 @@ static void checkargs(int funcid, int na) {
     errorf("Too many arguments to function '%s' (requires %d, got %d)", fname, n, na);
   else if (n == 0 && na > 0)
     errorf("Function '%s' requires no arguments, got %d", fname, na);
+  return k;
 }
 
 // callee ( args ): the function address, the arguments left to right,
-// C_CALL with their count. '(' is current.
-static void call(int lval, int tok, int funcid) {
+// C_CALL with their count. '(' is current. Returns the callee's entry in
+// the function details, or -1.
+static int call(int lval, int tok, int funcid) {
   pderef(lval, tok);   // a variable holding a function address is loaded
   token = getlex();
   int na = 0;
@@ -163,29 +166,29 @@ static void call(int lval, int tok, int funcid) {
     } while (match(','));
     expect(')');
   }
-  checkargs(funcid, na);
+  int k = checkargs(funcid, na);
   emitop(C_CALL, static_cast<unsigned>(na));
   effects++;
+  return k;
 }
 
-// What a direct call of the function numbered funcid leaves: NOVALUE when
-// the function returns none, SELF when it is the function being compiled
-// (whether it returns a value is known at its endfunc), VALUE otherwise.
+// What a direct call of the function numbered funcid, entry k of the
+// function details, leaves: NOVALUE when the function returns none, SELF
+// when it is the function being compiled (whether that returns a value is
+// known at its endfunc), VALUE otherwise.
 enum { VALUE, NOVALUE, SELF };
 
-static int callvalue(int funcid) {
+static int callvalue(int funcid, int k) {
   if (infunc && nfun > 0 && funcid == funoffs[nfun - 1]) return SELF;
-  int k = FindFunctionDetails(funcid);
-  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return VALUE;
-  return FunctionReturns[k] ? VALUE : NOVALUE;
+  return k >= 0 && !FunctionReturns[k] ? NOVALUE : VALUE;
 }
 
 // The value of a call that callvalue() found to be `what` is used; the call
 // was at line, col.
-static void usevalue(int what, int funcid, int line, int col) {
+static void usevalue(int what, int k, int line, int col) {
   if (what == NOVALUE) {
     lint(LINT_VOID_VALUE, line, col, "'%s' returns no value, but its value is used",
-         FunctionName[FindFunctionDetails(funcid)]);
+         FunctionName[k]);
   } else if (what == SELF && selfvalueLine == 0) {
     selfvalueLine = line;
     selfvalueCol = col;
@@ -330,16 +333,17 @@ static int climb(int needval, int precedence) {
   if (stop) return 0;
   int named = tok == TOK_NAME && pushop == C_PUSHAC;   // a function, called by name
   int value = VALUE;   // what the last call left, while nothing used it
+  int callee = -1;     // its entry in the function details
 
-  for (;;) {
-    if (token != '(' && token != '[' && token != '.' && token != TOK_POSTINC &&
-        token != TOK_POSTDEC)
-      break;
-    usevalue(value, funcid, line, col);
-    value = VALUE;
+  for (;; named = 0) {
+    if (value != VALUE && (token == '(' || token == '[' || token == '.' ||
+                           token == TOK_POSTINC || token == TOK_POSTDEC)) {
+      usevalue(value, callee, line, col);
+      value = VALUE;
+    }
     if (token == '(') {
-      call(lval, tok, funcid);
-      if (named) value = callvalue(funcid);
+      callee = call(lval, tok, funcid);
+      if (named) value = callvalue(funcid, callee);
       lval = 0;
     } else if (token == '[') {
       index(lval, tok);
@@ -353,11 +357,12 @@ static int climb(int needval, int precedence) {
       emit(op);
       effects++;
       lval = 0;
+    } else {
+      break;
     }
-    named = 0;
   }
   if (value != VALUE && (!dropped || token >> 8 > precedence))
-    usevalue(value, funcid, line, col);
+    usevalue(value, callee, line, col);
 
   // Any token whose high byte exceeds the limit is taken as an operator.
   for (int p = token >> 8; p > precedence; p = token >> 8) {

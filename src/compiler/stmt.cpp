@@ -289,9 +289,11 @@ static void returnstmt() {
     expr(1, 0);
     hasreturn++;
     emit(C_RETURN);
+    reachable = 0;
     expect(';');
   } else {
     emit(C_RETURN);
+    reachable = 0;
     expect(';');
     retvoid++;
     if (hasreturn)
@@ -368,7 +370,7 @@ int stmt() {
     case KW_PRINT: token = getlex(); VM_Print(); break;
     case KW_GOTO: gotostmt(); break;
     case KW_GOSUB: token = getlex(); Gosub(); break;
-    case KW_ENDSUB: token = getlex(); emit(C_ENDSUB); break;
+    case KW_ENDSUB: token = getlex(); emit(C_ENDSUB); reachable = 0; break;
     case KW_ELSE: closer(inif, "ELSE without matching IF"); break;
     case KW_ENDIF: closer(inif, "ENDIF without matching IF"); break;
     case KW_WEND: closer(inwhile, "WEND without matching WHILE"); break;

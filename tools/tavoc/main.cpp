@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   argc = static_cast<int>(args.size());
   argv = args.data();
   CLI::App app{ABOUT, "tavoc"};
-  app.footer(std::string(FOOTER) + "\n\n" + warningHelp());
+  app.footer([] { return std::string(FOOTER) + "\n\n" + warningHelp(); });
   app.get_formatter()->column_width(24);
   app.set_version_flag("--version", VERSION);
   app.add_option("DIR", o.dir, "the directory of o.src (default: the current one)");

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -110,26 +111,41 @@ bool stderrWantsColour(const std::string& choice) {
 // to report than to compile. A line that is not there has no entry.
 using SourceLines = std::map<std::string, std::map<int, std::string>>;
 
+// Fills in the lines that `lines` asks for from fp, in 64 KB pieces;
+// erases the ones the file does not have.
+static void readLines(std::FILE* fp, std::map<int, std::string>& lines) {
+  static char buf[1 << 16];
+  auto next = lines.begin();
+  int at = 1;   // the line the next byte belongs to
+  size_t n;
+  while (next != lines.end() && (n = std::fread(buf, 1, sizeof buf, fp)) > 0) {
+    for (const char *p = buf, *end = buf + n; p < end && next != lines.end();) {
+      auto nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      if (at == next->first) next->second.append(p, nl ? nl : end);
+      if (!nl) break;
+      if (at == next->first) ++next;
+      at++;
+      p = nl + 1;
+    }
+  }
+  if (next != lines.end() && next->first == at && !next->second.empty()) ++next;   // no line end
+  lines.erase(next, lines.end());
+  for (auto& [number, text] : lines)
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+}
+
 static SourceLines sourceLines(const std::vector<Message>& messages) {
   SourceLines want;
   for (const Message& m : messages)
     if (m.line > 0) want[m.path][m.line];
   for (auto& [path, lines] : want) {
     std::FILE* fp = std::fopen(path.c_str(), "rb");
-    auto next = lines.begin();
-    char* buf = nullptr;
-    size_t cap = 0;
-    ssize_t n;
-    for (int at = 1; fp && next != lines.end() && (n = getline(&buf, &cap, fp)) >= 0; at++) {
-      if (at != next->first) continue;
-      std::string& text = next++->second;
-      text.assign(buf, static_cast<size_t>(n));
-      if (!text.empty() && text.back() == '\n') text.pop_back();
-      if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (fp) {
+      readLines(fp, lines);
+      std::fclose(fp);
+    } else {
+      lines.clear();
     }
-    std::free(buf);
-    if (fp) std::fclose(fp);
-    lines.erase(next, lines.end());
   }
   return want;
 }
@@ -163,10 +179,13 @@ static void showSource(const Message& m, const Style& s, const SourceLines& sour
   std::snprintf(number, sizeof number, "%5d | ", m.line);
   out += number + text + "\n";
   if (m.col <= 0) return;
-  std::string pad;
+  out += "      | ";
   for (size_t i = 0; i + 1 < static_cast<size_t>(m.col); i++)
-    pad += i < text.size() && text[i] == '\t' ? '\t' : ' ';
-  out += std::string("      | ") + pad + s.caret + "^" + s.reset + "\n";
+    out += i < text.size() && text[i] == '\t' ? '\t' : ' ';
+  out += s.caret;
+  out += "^";
+  out += s.reset;
+  out += "\n";
 }
 
 // The messages are put together and written 64 KB at a time: standard
