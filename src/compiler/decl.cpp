@@ -99,7 +99,7 @@ static int arguments() {
       error("too many arguments (max 50)");
       return 0;
     }
-    if (const char* hidden = hiddenBy(id))
+    if (const char* hidden = lintOn[LINT_SHADOW] ? hiddenBy(id) : nullptr)
       lint(LINT_SHADOW, line, col, "argument '%s' hides the %s of that name", argname, hidden);
     argLine[narg] = line;
     argCol[narg] = col;

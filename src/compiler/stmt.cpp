@@ -93,7 +93,7 @@ void decloc() {
       localLine[nlocal] = line;
       localCol[nlocal] = col;
       localUsed[nlocal] = 0;
-      lintshadow(id, line, col);
+      if (lintOn[LINT_SHADOW]) lintshadow(id, line, col);
       if (match('[')) error("Local arrays not supported in this release of the compiler");
       n++;
       nlocal++;
