@@ -23,8 +23,9 @@ int force16;
 int codefull;
 int reachable;
 
-// For each jump placed, by its operand index: whether it can be run.
-static unsigned char livejump[MAXCODE];
+// For each jump placed, by its operand index: whether it can be run. One
+// bit each, so that a program touches one page of it, not three.
+static unsigned char livejump[MAXCODE / 8 + 1];
 
 constexpr int LASTBYTE = MAXCODE - 2;   // 12286: the last index stored
 
@@ -85,7 +86,11 @@ int placejump(int jumptype, int address) {
   emit(jumptype + 8);
   int at = origin;
   bool jump = jumptype == C_JUMP || jumptype == C_JFALSE || jumptype == C_JTRUE;
-  if (at < MAXCODE) livejump[at] = jump && reachable;
+  if (at < MAXCODE) {
+    unsigned char bit = static_cast<unsigned char>(1u << (at % 8));
+    livejump[at / 8] = static_cast<unsigned char>(jump && reachable ? livejump[at / 8] | bit
+                                                                     : livejump[at / 8] & ~bit);
+  }
   if (jumptype == C_JUMP) reachable = 0;
   emitdata(address);
   emitdata(address >> 8);
@@ -103,7 +108,7 @@ void checkoperand(int value, int line, int col) {
 // recorded: no operand can start there, since code begins at address 7.
 void patchjump(int a, int c) {
   if (a == 0) return;
-  if (c == origin && a >= 0 && a < MAXCODE && livejump[a]) reachable = 1;
+  if (c == origin && a >= 0 && a < MAXCODE && (livejump[a / 8] >> (a % 8) & 1)) reachable = 1;
   if (a >= 0 && a < MAXCODE) code[a] = static_cast<unsigned char>(c);
   if (a + 1 >= 0 && a + 1 < MAXCODE) code[a + 1] = static_cast<unsigned char>(c >> 8);
 }

@@ -30,6 +30,13 @@ extern int valueunused;
 extern int effects;
 extern int selfvalueLine, selfvalueCol;
 
+// Where a local, argument or global is declared, and whether a name was
+// resolved to it since (for the lints; one entry, so one page, for all three).
+struct Declared {
+  int line, col;
+  bool used;
+};
+
 // ---------------------------------------------------------------------------
 // stmt.cpp: statements and blocks.
 extern int inif, inwhile, indo;    // open ifs, whiles, repeats
@@ -37,8 +44,7 @@ extern int nestindex;              // open loops: next free loop-stack entry
 extern int hasreturn, retvoid;     // returns with and without a value
 // locals of the current function; full: "too many local variables (max 50)"
 extern int localids[NLOCAL];       // name-pool index; the slot is the index
-extern int localLine[NLOCAL], localCol[NLOCAL];   // where it is declared
-extern unsigned char localUsed[NLOCAL];           // a name resolved to it
+extern Declared localDecl[NLOCAL];
 extern int nlocal;
 
 void decloc();
@@ -53,8 +59,7 @@ void resetStatements();
 extern int globids[NGLOB];         // name-pool index
 extern int globoffs[NGLOB];        // data-memory address, from 1
 extern int globscalar[NGLOB];      // 1 scalar, 0 array
-extern int globLine[NGLOB], globCol[NGLOB];   // where it is declared
-extern unsigned char globUsed[NGLOB];         // a name resolved to it
+extern Declared globDecl[NGLOB];
 extern int nglob;
 extern int curgloboffs;            // next free data-memory address
 // the program's functions; full: "too many functions (max 3000)"
@@ -64,8 +69,7 @@ extern int funargcnt[NFUN];        // argument count
 extern int nfun;
 // arguments of the current function; full: "too many arguments (max 50)"
 extern int argids[NARG];
-extern int argLine[NARG], argCol[NARG];   // where it is declared
-extern unsigned char argUsed[NARG];       // a name resolved to it
+extern Declared argDecl[NARG];
 extern int infunc;                 // 1 inside a function body
 
 int parse();

@@ -19,8 +19,7 @@ namespace tavo {
 int globids[NGLOB];
 int globoffs[NGLOB];
 int globscalar[NGLOB];
-int globLine[NGLOB], globCol[NGLOB];
-unsigned char globUsed[NGLOB];
+Declared globDecl[NGLOB];
 int nglob;
 int curgloboffs;
 int funids[NFUN];
@@ -28,8 +27,7 @@ int funoffs[NFUN];
 int funargcnt[NFUN];
 int nfun;
 int argids[NARG];
-int argLine[NARG], argCol[NARG];
-unsigned char argUsed[NARG];
+Declared argDecl[NARG];
 int infunc;
 
 // The first entry of each name in globids and funids, by pool index, plus
@@ -101,9 +99,7 @@ static int arguments() {
     }
     if (const char* hidden = lintOn[LINT_SHADOW] ? hiddenBy(id) : nullptr)
       lint(LINT_SHADOW, line, col, "argument '%s' hides the %s of that name", argname, hidden);
-    argLine[narg] = line;
-    argCol[narg] = col;
-    argUsed[narg] = 0;
+    argDecl[narg] = {line, col, false};
     argids[narg++] = id;
     auxline("ARG ", narg, " is \"", argname, "\"\n");
   } while (match(','));
@@ -124,12 +120,12 @@ static void lintbody(int line, int col) {
          "code that follows",
          currentFunctionName);
   for (int i = 0; i < nlocal && i < NLOCAL; i++)
-    if (!localUsed[i])
-      lint(LINT_UNUSED_LOCAL, localLine[i], localCol[i], "local '%s' is never used",
+    if (!localDecl[i].used)
+      lint(LINT_UNUSED_LOCAL, localDecl[i].line, localDecl[i].col, "local '%s' is never used",
            poolname(localids[i]));
   for (int i = 0; i < narg && i < NARG; i++)
-    if (!argUsed[i])
-      lint(LINT_UNUSED_ARGUMENT, argLine[i], argCol[i], "argument '%s' of '%s' is never used",
+    if (!argDecl[i].used)
+      lint(LINT_UNUSED_ARGUMENT, argDecl[i].line, argDecl[i].col, "argument '%s' of '%s' is never used",
            poolname(argids[i]), currentFunctionName);
 }
 
@@ -239,9 +235,7 @@ static void globals() {
       return;
     }
     globoffs[nglob] = curgloboffs;
-    globLine[nglob] = line;
-    globCol[nglob] = col;
-    globUsed[nglob] = 0;
+    globDecl[nglob] = {line, col, false};
     int multiplier = 1;
     if (match('{')) {
       multiplier = number();
@@ -339,8 +333,8 @@ int parse() {
 
 void resetDeclarations() {
   for (int i = 0; i < NGLOB; i++) globids[i] = globoffs[i] = globscalar[i] = 0;
-  for (int i = 0; i < NGLOB; i++) globLine[i] = globCol[i] = globUsed[i] = 0;
-  for (int i = 0; i < NARG; i++) argLine[i] = argCol[i] = argUsed[i] = 0;
+  for (Declared& d : globDecl) d = {};
+  for (Declared& d : argDecl) d = {};
   nglob = 0;
   curgloboffs = 0;
   for (int i = 0; i < NFUN; i++) funids[i] = funoffs[i] = funargcnt[i] = 0;
@@ -363,14 +357,14 @@ static int findmain() {
 
 void lintProgram() {
   for (int i = 0; i < nglob; i++)
-    if (!globUsed[i] && findglobal(globids[i]) == i)
-      lint(LINT_UNUSED_GLOBAL, globLine[i], globCol[i], "global '%s' is never used",
+    if (!globDecl[i].used && findglobal(globids[i]) == i)
+      lint(LINT_UNUSED_GLOBAL, globDecl[i].line, globDecl[i].col, "global '%s' is never used",
            poolname(globids[i]));
   int id = findmain();
   if (id < 0) {
     lint(LINT_LIBRARY, 0, 0, "no main: the image is a library");
   } else if (int g = findfunction(id) < 0 ? findglobal(id) : -1; g >= 0) {
-    lint(LINT_MAIN, globLine[g], globCol[g],
+    lint(LINT_MAIN, globDecl[g].line, globDecl[g].col,
          "'main' is a global variable, not a function; the start-up code calls address %d",
          globoffs[g]);
   }

@@ -63,14 +63,14 @@ int pushloop(int tok, int max, const int* arr) {
 int pushval(int staged) {
   int lval, i;
   if (pushloop(C_PUSHAL, nlocal, localids)) {
-    localUsed[pusharg] = 1;
+    localDecl[pusharg].used = true;
     lval = 1;
   } else if (pushloop(C_PUSHAA, narg, argids)) {
-    argUsed[pusharg] = 1;
+    argDecl[pusharg].used = true;
     pusharg = narg - pusharg - 1;   // the last argument is 0
     lval = 1;
   } else if (pushop = C_PUSHAG; (i = findglobal(lexval)) >= 0) {
-    globUsed[i] = 1;
+    globDecl[i].used = true;
     lval = globscalar[i];           // an array's address is its value
     pusharg = globoffs[i];
   } else if (pushop = C_PUSHAC; (i = findfunction(lexval)) >= 0) {

@@ -15,8 +15,7 @@ int inif, inwhile, indo;
 int nestindex;
 int hasreturn, retvoid;
 int localids[NLOCAL];
-int localLine[NLOCAL], localCol[NLOCAL];
-unsigned char localUsed[NLOCAL];
+Declared localDecl[NLOCAL];
 int nlocal;
 
 // The outermost statement being compiled where no code can be run, and
@@ -90,9 +89,7 @@ void decloc() {
         return;
       }
       localids[nlocal] = id;
-      localLine[nlocal] = line;
-      localCol[nlocal] = col;
-      localUsed[nlocal] = 0;
+      localDecl[nlocal] = {line, col, false};
       if (lintOn[LINT_SHADOW]) lintshadow(id, line, col);
       if (match('[')) error("Local arrays not supported in this release of the compiler");
       n++;
@@ -408,7 +405,7 @@ void resetStatements() {
   nestindex = 0;
   hasreturn = retvoid = 0;
   for (int& id : localids) id = 0;
-  for (int i = 0; i < NLOCAL; i++) localLine[i] = localCol[i] = localUsed[i] = 0;
+  for (Declared& d : localDecl) d = {};
   nlocal = 0;
   deadstmt = deadreported = 0;
   for (int& c : contstack) c = 0;

@@ -111,10 +111,10 @@ bool stderrWantsColour(const std::string& choice) {
 // to report than to compile. A line that is not there has no entry.
 using SourceLines = std::map<std::string, std::map<int, std::string>>;
 
-// Fills in the lines that `lines` asks for from fp, in 64 KB pieces;
+// Fills in the lines that `lines` asks for from fp, 8 KB at a time;
 // erases the ones the file does not have.
 static void readLines(std::FILE* fp, std::map<int, std::string>& lines) {
-  static char buf[1 << 16];
+  char buf[8192];   // small: every page first touched costs a fault
   auto next = lines.begin();
   int at = 1;   // the line the next byte belongs to
   size_t n;
@@ -188,7 +188,7 @@ static void showSource(const Message& m, const Style& s, const SourceLines& sour
   out += "\n";
 }
 
-// The messages are put together and written 64 KB at a time: standard
+// The messages are put together and written 8 KB at a time: standard
 // error is unbuffered, and a write for every piece of a hundred warnings
 // costs as much as a compilation.
 void printMessages(const std::vector<Message>& messages, bool colour) {
@@ -205,7 +205,7 @@ void printMessages(const std::vector<Message>& messages, bool colour) {
     out += std::string(s.bold) + where + ":" + s.reset + " " + s.kind + kindName(m.kind) + ":" +
            s.reset + " " + text + "\n";
     showSource(m, s, source, out);
-    if (out.size() >= 1 << 16) {   // written in pieces, the buffer used again
+    if (out.size() >= 8192) {   // written in pieces, the buffer used again
       std::fwrite(out.data(), 1, out.size(), stderr);
       out.clear();
     }
