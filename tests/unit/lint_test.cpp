@@ -52,6 +52,10 @@ TEST_F(Lints, OverflowAtBothEndsOfTheRange) {
             (Lines{"overflow 5:8 65536 does not fit in 16 bits; the module gets 0",
                    "overflow 6:8 70000 does not fit in 16 bits; the module gets 4464",
                    "overflow 6:16 -32769 does not fit in 16 bits; the module gets 32767"}));
+  ASSERT_EQ(diagnostics.size(), 3u);
+  EXPECT_EQ(diagnostics[0].kind, DIAG_LINT);
+  EXPECT_EQ(diagnostics[0].file, "o.src");
+  EXPECT_EQ(diagnostics[0].pass, 2);
 }
 
 // Every place a constant becomes a 16-bit operand or word: a constant's
