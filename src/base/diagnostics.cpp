@@ -38,7 +38,7 @@ void SetErrorPos() {
 // that reports and tries again always moves on.
 void error(const char* s) {
   if (ecount < MAXERRORS) ecount++;
-  diagnostics.push_back({DIAG_ERROR, s, readingFile, errline, errcol, pass, {}});
+  diagnostics.push_back({DIAG_ERROR, s, readingFile, errline, errcol, pass, {}, {}});
   eputstr(s);
   char buf[200];
   if (errcol == 0)
@@ -50,7 +50,7 @@ void error(const char* s) {
 }
 
 // A printf format filled in, never cut short.
-static std::string formatted(const char* fmt, va_list ap) {
+std::string formatted(const char* fmt, va_list ap) {
   va_list ap2;
   va_copy(ap2, ap);
   int n = std::vsnprintf(nullptr, 0, fmt, ap);
@@ -79,7 +79,7 @@ void warning(bool positioned, const char* fmt, ...) {
   std::string message = text;
   if (!message.empty() && message.back() == '\n') message.pop_back();
   int line = positioned ? currline : 0, col = positioned ? currcol : 0;
-  diagnostics.push_back({DIAG_WARNING, message, readingFile, line, col, pass, {}});
+  diagnostics.push_back({DIAG_WARNING, message, readingFile, line, col, pass, {}, {}});
   eputstr(text.c_str());
 }
 
@@ -103,7 +103,7 @@ void fatal_error(const char* reason, int errorcode) {
   static const char* const files[] = {"", "", "o.src", "o.lst", "o.hex",
                                       "o.sym", "o.aux", "o.map", "o.bin"};
   const char* file = errorcode >= 2 && errorcode <= 8 ? files[errorcode] : "";
-  diagnostics.push_back({DIAG_ERROR, reason, file, 0, 0, 0, {}});
+  diagnostics.push_back({DIAG_ERROR, reason, file, 0, 0, 0, {}, {}});
   eputstr(reason);
   ecount = 1;
 }

@@ -7,6 +7,7 @@
 // source file, its owner.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -304,7 +305,13 @@ void auxline(const Pieces&... pieces) {
 // diagnostics.cpp. Every report to "o.err" is also kept as a record, for
 // hosts that show diagnostics themselves (tavoc's messages, JSON); the
 // records never change what "o.err" holds.
-enum DiagKind { DIAG_ERROR, DIAG_WARNING };
+// The lints (lint.cpp) are records only: "o.err" never sees them.
+enum DiagKind {
+  DIAG_ERROR,       // an "o.err" line that counts an error
+  DIAG_WARNING,     // an "o.err" line that counts none
+  DIAG_LINT,        // a warning about what compiles but is likely a mistake
+  DIAG_LINT_NOTE,   // a lint that only tells, as a note (a library)
+};
 struct Diagnostic {
   DiagKind kind;
   std::string message;   // as "o.err" has it, without position or line end
@@ -312,12 +319,15 @@ struct Diagnostic {
   int line, col;         // 0 when the report names none
   int pass;              // 0 before the passes (a file that cannot be opened)
   std::string note;      // what a number or placeholder in the message means
+  std::string name;      // a lint's name ("overflow"), "" for the others
 };
 extern std::vector<Diagnostic> diagnostics;
 extern std::string readingFile;   // "o.src", or the function file being read
 // An "o.err" line that counts no error; the format ends with its line end.
 void warning(bool positioned, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void diagnote(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+std::string formatted(const char* fmt, va_list ap);   // a printf format filled in
 
 int eputchar(int c);
 void eputstr(const char* s);
@@ -327,5 +337,36 @@ void errorf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void baderror(const char* s);
 void fatal_error(const char* reason, int errorcode);
 void resetDiagnostics();
+
+// lint.cpp: warnings about what the language accepts in silence, found
+// while compiling. Each has a name (-Wname in tavoc) and is reported only
+// while switched on; none is reported once an error is counted.
+enum Lint {
+  LINT_OVERFLOW,          // a constant that 16 bits cannot hold
+  LINT_VOID_VALUE,        // the value of a function that returns none
+  LINT_MISSING_RETURN,    // a value-returning function that can run off its end
+  LINT_LIBRARY,           // no main (a note)
+  LINT_MAIN,              // main that the start-up code cannot call as a function
+  LINT_UNUSED_LOCAL,
+  LINT_UNUSED_ARGUMENT,
+  LINT_UNUSED_GLOBAL,
+  LINT_UNUSED_VALUE,      // an expression statement that does nothing
+  LINT_SHADOW,            // a local or argument hiding another name
+  LINT_UNREACHABLE,       // a statement that can never run
+  NLINTS
+};
+struct LintInfo {
+  const char* name;
+  bool byDefault;       // on unless switched off
+  bool note;            // reported as a note, never an error under -Werror
+  const char* example;  // a line that draws it
+  const char* says;     // what it reports, for --help
+};
+extern const LintInfo lints[NLINTS];
+extern bool lintOn[NLINTS];   // which are reported: a host's setting, kept by resetAll()
+int findLint(std::string_view name);   // its index, or -1
+void lint(Lint which, int line, int col, const char* fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+void resetLints();   // lintOn back to the defaults
 
 }  // namespace tavo

@@ -9,6 +9,8 @@
 // byte that would land at 12287 or above stops the compilation instead, with
 // no message: ecount becomes 1 and the lookahead the end of input, so every
 // loop of the passes ends at its next test.
+#include <cstdint>
+
 #include "codegen/codegen.h"
 #include "front/front.h"
 
@@ -19,6 +21,11 @@ int origin;
 int lastop;
 int force16;
 int codefull;
+int reachable;
+
+// For each jump placed, by its operand index: whether it can be run. One
+// bit each, so that a program touches one page of it, not three.
+static unsigned char livejump[MAXCODE / 8 + 1];
 
 constexpr int LASTBYTE = MAXCODE - 2;   // 12286: the last index stored
 
@@ -78,15 +85,30 @@ int emitop(int op, unsigned operand) {
 int placejump(int jumptype, int address) {
   emit(jumptype + 8);
   int at = origin;
+  bool jump = jumptype == C_JUMP || jumptype == C_JFALSE || jumptype == C_JTRUE;
+  if (at < MAXCODE) {
+    unsigned char bit = static_cast<unsigned char>(1u << (at % 8));
+    livejump[at / 8] = static_cast<unsigned char>(jump && reachable ? livejump[at / 8] | bit
+                                                                     : livejump[at / 8] & ~bit);
+  }
+  if (jumptype == C_JUMP) reachable = 0;
   emitdata(address);
   emitdata(address >> 8);
   return at;
+}
+
+void checkoperand(int value, int line, int col) {
+  if (value >= -32768 && value <= 65535) return;
+  int kept = value & 0xFFFF;
+  if (value < 0) kept = static_cast<int16_t>(kept);   // a negative number stays one
+  lint(LINT_OVERFLOW, line, col, "%d does not fit in 16 bits; the module gets %d", value, kept);
 }
 
 // Writes c into the two-byte operand at a. Index 0 means no jump was
 // recorded: no operand can start there, since code begins at address 7.
 void patchjump(int a, int c) {
   if (a == 0) return;
+  if (c == origin && a >= 0 && a < MAXCODE && (livejump[a / 8] >> (a % 8) & 1)) reachable = 1;
   if (a >= 0 && a < MAXCODE) code[a] = static_cast<unsigned char>(c);
   if (a + 1 >= 0 && a + 1 < MAXCODE) code[a + 1] = static_cast<unsigned char>(c >> 8);
 }
@@ -97,6 +119,8 @@ void resetEmitter() {
   lastop = 0;
   force16 = 0;
   codefull = 0;
+  reachable = 0;
+  for (unsigned char& j : livejump) j = 0;
 }
 
 // Byte items, numbers or strings separated by commas, appended to the image;

@@ -22,6 +22,20 @@ void pderef(int l, int tok);
 int nestdeeper();
 void nestback();
 void resetExpressions();
+// For the lints: an expression statement sets valueunused before its expr;
+// effects counts the assignments, calls and increments compiled; a call of
+// the function being compiled whose value was used, while it is not known
+// whether that function returns one (selfvalueLine 0: none).
+extern int valueunused;
+extern int effects;
+extern int selfvalueLine, selfvalueCol;
+
+// Where a local, argument or global is declared, and whether a name was
+// resolved to it since (for the lints; one entry, so one page, for all three).
+struct Declared {
+  int line, col;
+  bool used;
+};
 
 // ---------------------------------------------------------------------------
 // stmt.cpp: statements and blocks.
@@ -30,11 +44,13 @@ extern int nestindex;              // open loops: next free loop-stack entry
 extern int hasreturn, retvoid;     // returns with and without a value
 // locals of the current function; full: "too many local variables (max 50)"
 extern int localids[NLOCAL];       // name-pool index; the slot is the index
+extern Declared localDecl[NLOCAL];
 extern int nlocal;
 
 void decloc();
 void block();
 int stmt();
+void startBody();   // a function's code begins: what the lints follow
 void resetStatements();
 
 // ---------------------------------------------------------------------------
@@ -43,6 +59,7 @@ void resetStatements();
 extern int globids[NGLOB];         // name-pool index
 extern int globoffs[NGLOB];        // data-memory address, from 1
 extern int globscalar[NGLOB];      // 1 scalar, 0 array
+extern Declared globDecl[NGLOB];
 extern int nglob;
 extern int curgloboffs;            // next free data-memory address
 // the program's functions; full: "too many functions (max 3000)"
@@ -52,6 +69,7 @@ extern int funargcnt[NFUN];        // argument count
 extern int nfun;
 // arguments of the current function; full: "too many arguments (max 50)"
 extern int argids[NARG];
+extern Declared argDecl[NARG];
 extern int infunc;                 // 1 inside a function body
 
 int parse();
@@ -60,6 +78,10 @@ int parse();
 int findglobal(int id);
 int findfunction(int id);
 void resetDeclarations();
+// What a local or argument named id would hide ("global variable", ...),
+// or nullptr.
+const char* hiddenBy(int id);
+void lintProgram();      // the lints of the whole program, after the patches
 void xapply_patches();   // names in word tables, after the second pass
 extern int wordnames;    // how many there were
 

@@ -19,6 +19,7 @@ namespace tavo {
 int globids[NGLOB];
 int globoffs[NGLOB];
 int globscalar[NGLOB];
+Declared globDecl[NGLOB];
 int nglob;
 int curgloboffs;
 int funids[NFUN];
@@ -26,6 +27,7 @@ int funoffs[NFUN];
 int funargcnt[NFUN];
 int nfun;
 int argids[NARG];
+Declared argDecl[NARG];
 int infunc;
 
 // The first entry of each name in globids and funids, by pool index, plus
@@ -64,6 +66,13 @@ FirstIndex globfirst, funfirst;
 int findglobal(int id) { return globfirst.find(globids, nglob, id); }
 int findfunction(int id) { return funfirst.find(funids, nfun, id); }
 
+const char* hiddenBy(int id) {
+  if (findglobal(id) >= 0) return "global variable";
+  if (findfunction(id) >= 0) return "function";
+  if (id >= RESERVEDNAMES && id < RESERVEDNAMES + SYSTEMCALLS) return "platform function";
+  return nullptr;
+}
+
 // What a function definition tells parse to do next.
 enum { GO_ON, STOP, FAIL };
 
@@ -82,11 +91,15 @@ static int arguments() {
     type();
     char argname[MAXSYM];   // as read, whatever the token after it is
     copytext(argname, sizeof argname, ident);
+    int line = tokline, col = tokcol;
     int id = name();
     if (narg >= NARG) {
       error("too many arguments (max 50)");
       return 0;
     }
+    if (const char* hidden = lintOn[LINT_SHADOW] ? hiddenBy(id) : nullptr)
+      lint(LINT_SHADOW, line, col, "argument '%s' hides the %s of that name", argname, hidden);
+    argDecl[narg] = {line, col, false};
     argids[narg++] = id;
     auxline("ARG ", narg, " is \"", argname, "\"\n");
   } while (match(','));
@@ -94,10 +107,32 @@ static int arguments() {
   return 1;
 }
 
+// The lints of a function at its endfunc (at line, col): the value of its
+// own calls when it returns none, an end it can run off, and the names
+// nothing used.
+static void lintbody(int line, int col) {
+  if (!hasreturn && selfvalueLine)
+    lint(LINT_VOID_VALUE, selfvalueLine, selfvalueCol,
+         "'%s' returns no value, but its value is used", currentFunctionName);
+  if (hasreturn && lastop == C_RETURN && reachable)
+    lint(LINT_MISSING_RETURN, line, col,
+         "'%s' returns a value but can reach endfunc without return; it then runs on into the "
+         "code that follows",
+         currentFunctionName);
+  for (int i = 0; i < nlocal && i < NLOCAL; i++)
+    if (!localDecl[i].used)
+      lint(LINT_UNUSED_LOCAL, localDecl[i].line, localDecl[i].col, "local '%s' is never used",
+           poolname(localids[i]));
+  for (int i = 0; i < narg && i < NARG; i++)
+    if (!argDecl[i].used)
+      lint(LINT_UNUSED_ARGUMENT, argDecl[i].line, argDecl[i].col, "argument '%s' of '%s' is never used",
+           poolname(argids[i]), currentFunctionName);
+}
+
 // What is left open at endfunc, and the closing return: added when the
 // body's last instruction is not one, which a function returning a value
 // must not need.
-static void endbody(int details) {
+static void endbody(int details, int line, int col) {
   infunc = 0;
   if (details >= 0) FunctionReturns[details] = hasreturn ? 1 : 0;
   if (ecount == 0) {
@@ -113,6 +148,7 @@ static void endbody(int details) {
   destroyLocalJumps();
   destroyLocalLabels();
   auxline("END FUNCTION\n");
+  lintbody(line, col);
   if (lastop != C_RETURN) {
     emit(C_RETURN);
     if (hasreturn)
@@ -161,11 +197,13 @@ static int funcdef() {
     next();
     return FAIL;
   }
+  startBody();
   decloc();
   lastop = -1;
   while (token != KW_ENDFUNC && token != TOK_EOF && ecount == 0) block();
+  int line = tokline, col = tokcol;   // of endfunc
   match(KW_ENDFUNC);
-  endbody(details);
+  endbody(details, line, col);
   return GO_ON;
 }
 
@@ -186,6 +224,7 @@ static void globals() {
   type();
   do {
     auxline("\n[GLOBAL] ", ident, " address=", curgloboffs, " \n");
+    int line = tokline, col = tokcol;
     int id = name();
     if (found == 1) {
       error("multiple definition of variable");
@@ -196,6 +235,7 @@ static void globals() {
       return;
     }
     globoffs[nglob] = curgloboffs;
+    globDecl[nglob] = {line, col, false};
     int multiplier = 1;
     if (match('{')) {
       multiplier = number();
@@ -293,6 +333,8 @@ int parse() {
 
 void resetDeclarations() {
   for (int i = 0; i < NGLOB; i++) globids[i] = globoffs[i] = globscalar[i] = 0;
+  for (Declared& d : globDecl) d = {};
+  for (Declared& d : argDecl) d = {};
   nglob = 0;
   curgloboffs = 0;
   for (int i = 0; i < NFUN; i++) funids[i] = funoffs[i] = funargcnt[i] = 0;
@@ -301,6 +343,31 @@ void resetDeclarations() {
   narg = 0;
   infunc = 0;
   globfirst = funfirst = FirstIndex{};
+}
+
+// ---------------------------------------------------------------------------
+// The lints of the whole program, once every use of a name is known.
+
+// The pool index of "main", or -1 when no name of the program is main.
+static int findmain() {
+  for (int i = 0; i < namecount; i++)
+    if (std::strcmp(poolname(i), "main") == 0) return i;
+  return -1;
+}
+
+void lintProgram() {
+  for (int i = 0; i < nglob; i++)
+    if (!globDecl[i].used && findglobal(globids[i]) == i)
+      lint(LINT_UNUSED_GLOBAL, globDecl[i].line, globDecl[i].col, "global '%s' is never used",
+           poolname(globids[i]));
+  int id = findmain();
+  if (id < 0) {
+    lint(LINT_LIBRARY, 0, 0, "no main: the image is a library");
+  } else if (int g = findfunction(id) < 0 ? findglobal(id) : -1; g >= 0) {
+    lint(LINT_MAIN, globDecl[g].line, globDecl[g].col,
+         "'main' is a global variable, not a function; the start-up code calls address %d",
+         globoffs[g]);
+  }
 }
 
 // Every global of the second pass back to its load-time state.

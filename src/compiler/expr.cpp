@@ -19,6 +19,9 @@ namespace tavo {
 int pushop;
 int pusharg;
 int parenCount;
+int valueunused;
+int effects;
+int selfvalueLine, selfvalueCol;
 
 // Nesting of expr and stmt calls together: a parenthesis, unary operator,
 // call, index or statement inside another (the right operand of a binary
@@ -64,11 +67,14 @@ int pushloop(int tok, int max, const int* arr) {
 int pushval(int staged) {
   int lval, i;
   if (pushloop(C_PUSHAL, nlocal, localids)) {
+    localDecl[pusharg].used = true;
     lval = 1;
   } else if (pushloop(C_PUSHAA, narg, argids)) {
+    argDecl[pusharg].used = true;
     pusharg = narg - pusharg - 1;   // the last argument is 0
     lval = 1;
   } else if (pushop = C_PUSHAG; (i = findglobal(lexval)) >= 0) {
+    globDecl[i].used = true;
     lval = globscalar[i];           // an array's address is its value
     pusharg = globoffs[i];
   } else if (pushop = C_PUSHAC; (i = findfunction(lexval)) >= 0) {
@@ -134,9 +140,10 @@ static int pushname(int* funcid, int* label) {
 
 // The argument-count check of a call of the function numbered funcid, na
 // arguments given. A callee with no function details is not checked.
-static void checkargs(int funcid, int na) {
+// Returns the callee's entry in the function details, or -1.
+static int checkargs(int funcid, int na) {
   int k = FindFunctionDetails(funcid);
-  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return;
+  if (k < 0 || k >= FunctionCount || FunctionNumber[k] != funcid) return -1;
   const char* fname = FunctionName[k];
   int n = FunctionParameterCount[k];
   if (n > 0 && na == 0)
@@ -147,11 +154,13 @@ static void checkargs(int funcid, int na) {
     errorf("Too many arguments to function '%s' (requires %d, got %d)", fname, n, na);
   else if (n == 0 && na > 0)
     errorf("Function '%s' requires no arguments, got %d", fname, na);
+  return k;
 }
 
 // callee ( args ): the function address, the arguments left to right,
-// C_CALL with their count. '(' is current.
-static void call(int lval, int tok, int funcid) {
+// C_CALL with their count. '(' is current. Returns the callee's entry in
+// the function details, or -1.
+static int call(int lval, int tok, int funcid) {
   pderef(lval, tok);   // a variable holding a function address is loaded
   token = getlex();
   int na = 0;
@@ -162,8 +171,33 @@ static void call(int lval, int tok, int funcid) {
     } while (match(','));
     expect(')');
   }
-  checkargs(funcid, na);
+  int k = checkargs(funcid, na);
   emitop(C_CALL, static_cast<unsigned>(na));
+  effects++;
+  return k;
+}
+
+// What a direct call of the function numbered funcid, entry k of the
+// function details, leaves: NOVALUE when the function returns none, SELF
+// when it is the function being compiled (whether that returns a value is
+// known at its endfunc), VALUE otherwise.
+enum { VALUE, NOVALUE, SELF };
+
+static int callvalue(int funcid, int k) {
+  if (infunc && nfun > 0 && funcid == funoffs[nfun - 1]) return SELF;
+  return k >= 0 && !FunctionReturns[k] ? NOVALUE : VALUE;
+}
+
+// The value of a call that callvalue() found to be `what` is used; the call
+// was at line, col.
+static void usevalue(int what, int k, int line, int col) {
+  if (what == NOVALUE) {
+    lint(LINT_VOID_VALUE, line, col, "'%s' returns no value, but its value is used",
+         FunctionName[k]);
+  } else if (what == SELF && selfvalueLine == 0) {
+    selfvalueLine = line;
+    selfvalueCol = col;
+  }
 }
 
 // base [ index ]: the base's address (a scalar is loaded: it holds a
@@ -185,6 +219,7 @@ static void field() {
   token = getlex();
   if (token == TOK_CONST) {
     int v = lexval;
+    checkoperand(v, tokline, tokcol);
     token = getlex();
     emitop(C_PUSHC, static_cast<unsigned>(v));
     emit(C_ADD);
@@ -203,6 +238,7 @@ static int primary(int* funcid, int* stop) {
     case KW_WORD:
     case KW_DWORD: {   // a number, or a table's address + 0x8000
       int v = lexval;
+      checkoperand(v, tokline, tokcol);
       token = getlex();
       emitop(C_PUSHC, static_cast<unsigned>(v));
       break;
@@ -245,11 +281,13 @@ static int primary(int* funcid, int* stop) {
       token = getlex();
       expr(0, 0x100);
       emit(C_PREINC);
+      effects++;
       break;
     case TOK_POSTDEC:
       token = getlex();
       expr(0, 0x100);
       emit(C_PREDEC);
+      effects++;
       break;
     case KW_LOOKUP8:
       token = getlex();
@@ -300,16 +338,30 @@ static int shortcircuit() {
   return j;
 }
 
-// A primary and its postfix operators. Returns the lvalue flag; *stop is set
-// when the expression ends at the primary (a label, or print).
-static int operand(int tok, int* stop) {
+// A primary and its postfix operators, in an expression that takes binary
+// operators above `precedence`. Returns the lvalue flag; *stop is set when
+// the expression ends at the primary (a label, or print).
+static int operand(int tok, int* stop, int precedence) {
   int funcid = 0;
+  int dropped = valueunused;   // an expression statement's: its value is dropped
+  valueunused = 0;
+  int line = tokline, col = tokcol;
   SetErrorPos();
   int lval = primary(&funcid, stop);
   if (*stop) return 0;
-  for (;;) {
+  int named = tok == TOK_NAME && pushop == C_PUSHAC;   // a function, called by name
+  int value = VALUE;   // what the last call left, while nothing used it
+  int callee = -1;     // its entry in the function details
+
+  for (;; named = 0) {
+    if (value != VALUE && (token == '(' || token == '[' || token == '.' ||
+                           token == TOK_POSTINC || token == TOK_POSTDEC)) {
+      usevalue(value, callee, line, col);
+      value = VALUE;
+    }
     if (token == '(') {
-      call(lval, tok, funcid);
+      callee = call(lval, tok, funcid);
+      if (named) value = callvalue(funcid, callee);
       lval = 0;
     } else if (token == '[') {
       index(lval, tok);
@@ -321,8 +373,13 @@ static int operand(int tok, int* stop) {
       token = getlex();
       if (!lval) error("no lval for post inc/dec");
       emit(op);
+      effects++;
       lval = 0;
     } else {
+      // A value left by a call and used by what follows (not dropped by a
+      // statement, or taken by an operator of this expression).
+      if (value != VALUE && (!dropped || token >> 8 > precedence))
+        usevalue(value, callee, line, col);
       return lval;
     }
   }
@@ -340,7 +397,7 @@ static int climb(int needval, int precedence) {
   int nwaiting = 0;
   int tok = token;   // the first token decides word access
   int stop = 0;
-  int lval = operand(tok, &stop);
+  int lval = operand(tok, &stop, precedence);
   for (;;) {
     // Any token whose high byte exceeds the limit is taken as an operator.
     int p = token >> 8;
@@ -362,7 +419,7 @@ static int climb(int needval, int precedence) {
         precedence = p;   // the right operand, a value
         needval = 1;
         tok = token;
-        lval = operand(tok, &stop);
+        lval = operand(tok, &stop, precedence);
         continue;
       }
     }
@@ -375,10 +432,12 @@ static int climb(int needval, int precedence) {
     if (nwaiting == 0) return lval;
     // The expression was the right operand of the operator below it.
     const Waiting& w = waiting[--nwaiting];
-    if (w.jumps)
+    if (w.jumps) {
       patchjump(w.jump, origin);
-    else
+    } else {
       emit(w.op);
+      if (w.op == C_ASSIGN) effects++;
+    }
     precedence = w.precedence;
     lval = 0;
     stop = 0;
@@ -397,6 +456,9 @@ int expr(int needval, int precedence) {
   return lval;
 }
 
-void resetExpressions() { pushop = pusharg = parenCount = depth = 0; }
+void resetExpressions() {
+  pushop = pusharg = parenCount = depth = 0;
+  valueunused = effects = selfvalueLine = selfvalueCol = 0;
+}
 
 }  // namespace tavo

@@ -41,6 +41,7 @@ static void withdrawname() {
 // is consumed.
 void declLocalLabel(int org) {
   withdrawname();
+  reachable = 1;   // a goto or gosub may lead here
   int first = findLocalLabel(ident);
   if (first >= 0) {
     errline = currline;
@@ -187,6 +188,7 @@ static void lookuptable(int wide) {
     if (wide) {
       do {
         int v = lexval;
+        if (token == TOK_CONST) checkoperand(v, tokline, tokcol);
         expectToken(TOK_CONST);
         emitword(v);
         n++;

@@ -15,7 +15,12 @@ int inif, inwhile, indo;
 int nestindex;
 int hasreturn, retvoid;
 int localids[NLOCAL];
+Declared localDecl[NLOCAL];
 int nlocal;
+
+// The outermost statement being compiled where no code can be run, and
+// whether the function has had its report of one.
+static int deadstmt, deadreported;
 
 // The loop stack, one level per open while or repeat: the target of
 // continue, and the pending break jumps. A level beyond NLOOPS (reachable
@@ -60,6 +65,14 @@ static void openloop(int top) {
 // ---------------------------------------------------------------------------
 // Local declarations.
 
+// The lint for a local named id that hides an argument or something global.
+static void lintshadow(int id, int line, int col) {
+  const char* hidden = hiddenBy(id);
+  for (int i = 0; i < narg; i++)
+    if (argids[i] == id) hidden = "argument";
+  if (hidden) lint(LINT_SHADOW, line, col, "local '%s' hides the %s of that name", poolname(id), hidden);
+}
+
 // var [*] NAME {, NAME} ;  ... as many lines as open the body. Each local
 // takes one slot, numbered from 0; more than DEFSTK slots need C_ALLOC.
 void decloc() {
@@ -69,12 +82,15 @@ void decloc() {
     SetErrorPos();
     type();
     do {
+      int line = tokline, col = tokcol;
       int id = name();
       if (nlocal >= NLOCAL) {
         error("too many local variables (max 50)");
         return;
       }
       localids[nlocal] = id;
+      localDecl[nlocal] = {line, col, false};
+      if (lintOn[LINT_SHADOW]) lintshadow(id, line, col);
       if (match('[')) error("Local arrays not supported in this release of the compiler");
       n++;
       nlocal++;
@@ -137,8 +153,10 @@ static void ifstmt() {
   int j1 = placejump(C_JFALSE, 0);
   if (currline == mark) {
     stmt();
+    int fallsout = reachable;   // the then-part runs on past its end
     patchjump(j1, origin);
     if (currline == mark && token == KW_ELSE) {
+      reachable = fallsout;   // the patch above is moved past the jump below
       expectToken(KW_ELSE);
       int j2 = placejump(C_JUMP, 0);
       patchjump(j1, origin);
@@ -268,9 +286,11 @@ static void returnstmt() {
     expr(1, 0);
     hasreturn++;
     emit(C_RETURN);
+    reachable = 0;
     expect(';');
   } else {
     emit(C_RETURN);
+    reachable = 0;
     expect(';');
     retvoid++;
     if (hasreturn)
@@ -290,10 +310,24 @@ static void gotostmt() {
   expect(';');
 }
 
+// The lint for an expression, begun at line, col, whose value is dropped
+// and that assigned, called and incremented nothing since `before`.
+static void linteffect(int before, int from, int line, int col) {
+  if (genpop || effects != before || origin == from) return;
+  if (lastop == C_EQ)
+    lint(LINT_UNUSED_VALUE, line, col, "the result of '==' is dropped; did you mean ':='?");
+  else
+    lint(LINT_UNUSED_VALUE, line, col, "this statement has no effect");
+}
+
 // expr {, expr}   each value dropped, except after a label declaration.
 static void exprstmt() {
   do {
+    int before = effects, from = origin, line = tokline, col = tokcol;
+    valueunused = 1;
     expr(1, 0);
+    valueunused = 0;
+    linteffect(before, from, line, col);
     if (!genpop) emit(C_POP);
     genpop = 0;
   } while (match(','));
@@ -319,6 +353,9 @@ static void refuse(const char* message) {
 int stmt() {
   if (!nestdeeper()) return 0;
   int isexpr = 0;
+  int line = tokline, col = tokcol, from = origin;
+  int dead = !reachable && !deadstmt;
+  if (dead) deadstmt = 1;
   switch (token) {
     case '{': case '}': error("Syntax Error"); break;
     case TOK_EOF: case ';': break;
@@ -330,7 +367,7 @@ int stmt() {
     case KW_PRINT: token = getlex(); VM_Print(); break;
     case KW_GOTO: gotostmt(); break;
     case KW_GOSUB: token = getlex(); Gosub(); break;
-    case KW_ENDSUB: token = getlex(); emit(C_ENDSUB); break;
+    case KW_ENDSUB: token = getlex(); emit(C_ENDSUB); reachable = 0; break;
     case KW_ELSE: closer(inif, "ELSE without matching IF"); break;
     case KW_ENDIF: closer(inif, "ENDIF without matching IF"); break;
     case KW_WEND: closer(inwhile, "WEND without matching WHILE"); break;
@@ -346,8 +383,21 @@ int stmt() {
     default: exprstmt(); isexpr = 1; break;
   }
   match(';');
+  if (dead) {
+    deadstmt = 0;
+    if (origin > from && !deadreported) {
+      deadreported = 1;
+      lint(LINT_UNREACHABLE, line, col, "this statement can never run");
+    }
+  }
   nestback();
   return isexpr;
+}
+
+void startBody() {
+  reachable = 1;
+  deadstmt = deadreported = 0;
+  selfvalueLine = selfvalueCol = 0;
 }
 
 void resetStatements() {
@@ -355,7 +405,9 @@ void resetStatements() {
   nestindex = 0;
   hasreturn = retvoid = 0;
   for (int& id : localids) id = 0;
+  for (Declared& d : localDecl) d = {};
   nlocal = 0;
+  deadstmt = deadreported = 0;
   for (int& c : contstack) c = 0;
   nbreak = 0;
 }

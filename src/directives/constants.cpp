@@ -110,6 +110,7 @@ static int wordItems() {
   int count = 0;
   do {
     if (token == TOK_CONST) {
+      checkoperand(lexval, tokline, tokcol);
       emitword(lexval);
     } else if (token == TOK_NAME) {
       int before = patchptr;

@@ -207,6 +207,7 @@ int mainOrv() {
     currcol = 1;
     if (parse() == 0) {
       xapply_patches();
+      lintProgram();
       int endloc = origin;
       startupHeader();
       codesize = endloc;

@@ -66,6 +66,7 @@ extern char symbol[MAXSTRLEN + 1];  // text of the last number/string/constant
 extern char ident[MAXSYM];     // text of the last identifier
 extern int strsize;            // string length with its terminator
 extern int stringsize;         // string length without it
+extern int tokline, tokcol;    // where the last token scanned begins
 
 int digit(int c);
 int letter(int c);

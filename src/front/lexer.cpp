@@ -29,6 +29,8 @@ namespace tavo {
 int nextchar;
 int currline;
 int currcol;
+int tokline;
+int tokcol;
 std::FILE* fnc_fp;
 int inheriting;
 char macrobuffer[MACROBUFSIZE];
@@ -774,6 +776,8 @@ static int scan(int& depth) {
       if (b) skipcomments(*b);
       c = getnext();
     }
+    tokline = currline;
+    tokcol = currcol;
     if (digit(c)) return getnumber(c);
     if (letter(c)) {
       NameKey name = namekey(ident, getname(c));
@@ -889,6 +893,7 @@ int getlex() {
 void resetLexer() {
   nextchar = 0;
   currline = 0;
+  tokline = tokcol = 0;
   currcol = 0;
   fnc_fp = nullptr;
   inheriting = 0;

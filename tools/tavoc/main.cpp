@@ -29,6 +29,7 @@ struct Options {
   std::string diagnostics = "gnu";
   bool size = false;
   bool check = false;
+  WarningOptions warnings;
 };
 
 constexpr const char* ABOUT =
@@ -90,8 +91,9 @@ int compile(const Options& o) {
     return EXIT_USAGE;
   }
   Place at{o.dir};
-  auto messages = collectMessages(at, tavo::controlfile != 0, !o.check);
-  int status = tavo::ecount != 0 || tavo::codefull ? EXIT_ERRORS : EXIT_CLEAN;
+  auto messages = collectMessages(at, tavo::controlfile != 0, !o.check, o.warnings.error);
+  bool failed = tavo::ecount != 0 || tavo::codefull || (o.warnings.error && warned());
+  int status = failed ? EXIT_ERRORS : EXIT_CLEAN;
   if (!tavo::filefailures.empty()) status = EXIT_FILES;
 
   if (o.format == "json") {
@@ -117,8 +119,12 @@ int compile(const Options& o) {
 int main(int argc, char** argv) {
   using namespace tavoc;
   Options o;
+  std::vector<char*> args;
+  if (takeWarningOptions(argc, argv, args, o.warnings) != EXIT_CLEAN) return EXIT_USAGE;
+  argc = static_cast<int>(args.size());
+  argv = args.data();
   CLI::App app{ABOUT, "tavoc"};
-  app.footer(FOOTER);
+  app.footer([] { return std::string(FOOTER) + "\n\n" + warningHelp(); });
   app.get_formatter()->column_width(24);
   app.set_version_flag("--version", VERSION);
   app.add_option("DIR", o.dir, "the directory of o.src (default: the current one)");
@@ -131,7 +137,7 @@ int main(int argc, char** argv) {
   app.add_option("--color", o.color, "colour the diagnostics: always, never or auto (default)")
       ->check(CLI::IsMember({"always", "never", "auto"}));
   app.add_option("--diagnostics", o.diagnostics,
-                 "gnu (default), or original: the lines of o.err exactly")
+                 "gnu (default), or original: the lines of o.err exactly, no warnings")
       ->check(CLI::IsMember({"gnu", "original"}));
   try {
     app.parse(argc, argv);

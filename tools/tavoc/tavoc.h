@@ -23,6 +23,7 @@ struct Message {
   std::string path;      // as the user opens it from the current directory
   int line = 0, col = 0; // 0 when there is none
   std::string text;
+  std::string name = {}; // a warning's name, shown as [-Wname]
 };
 
 // Where the compilation ran, as the user named it ("" for the current one).
@@ -34,7 +35,9 @@ struct Place {
 // report.cpp: the compiler's records, and what tavoc adds to them, as
 // messages in order.
 // With outputsLeft, notes on what the files left in the directory hold.
-std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputsLeft);
+// With werror, warnings become errors.
+std::vector<Message> collectMessages(const Place& at, bool devfile, bool outputsLeft,
+                                     bool werror);
 void printMessages(const std::vector<Message>& messages, bool colour);
 nlohmann::ordered_json messagesJson(const std::vector<Message>& messages);
 bool stderrWantsColour(const std::string& choice);   // --color=always|never|auto
@@ -50,6 +53,15 @@ nlohmann::ordered_json sizeJson();
 // every output away from it. Returns "" when it cannot be made.
 std::string makeScratch(const std::string& dir);
 void removeScratch(const std::string& scratch);
+
+// warnings.cpp: -W options, taken out of argv (what is left goes to rest)
+// and applied to tavo::lintOn. Returns EXIT_USAGE for an unknown one.
+struct WarningOptions {
+  bool error = false;   // -Werror
+};
+int takeWarningOptions(int argc, char** argv, std::vector<char*>& rest, WarningOptions& w);
+std::string warningHelp();   // every warning, with an example
+bool warned();               // a warning (not a note) was reported
 
 // list.cpp: --list FILE. Returns the exit status.
 int listImage(const char* path);
