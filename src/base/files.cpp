@@ -14,6 +14,7 @@ namespace tavo {
 // Opens a file for reading. A directory cannot be read as a file, so it
 // counts as absent.
 std::FILE* openInput(const char* path) {
+  if (memfiles) return memoryInput(path);
   struct stat st;
   if (stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return nullptr;
   return std::fopen(path, "rb");
@@ -25,6 +26,7 @@ std::FILE* openInput(const char* path) {
 // it closes, which costs more than a compilation when the same directory is
 // compiled again and again. Files are only ever written from start to end.
 std::FILE* openOutput(const char* path, const char* mode) {
+  if (memfiles) return memoryOutput(path, mode);
 #ifdef _WIN32
   return std::fopen(path, mode);
 #else
@@ -41,7 +43,7 @@ void closeOutput(std::FILE*& fp) {
   if (!fp) return;
 #ifndef _WIN32
   struct stat st;
-  if (std::fflush(fp) == 0 && fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) {
+  if (!memfiles && std::fflush(fp) == 0 && fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) {
     off_t end = ftello(fp);
     if (end >= 0 && st.st_size > end && ftruncate(fileno(fp), end) != 0) {
       // a file that cannot be cut keeps its old tail; nothing else to do

@@ -2,6 +2,7 @@
 // labels, goto, gosub and the lookup tables.
 #pragma once
 
+#include "base/nameindex.h"
 #include "base/tavomain.h"
 
 namespace tavo {
@@ -60,6 +61,8 @@ int parse();
 int findglobal(int id);
 int findfunction(int id);
 void resetDeclarations();
+// The index of names: a variable defined at occurrence occ.
+void indexVariable(int occ, NameKind kind, const char* text, int value, int size);
 void xapply_patches();   // names in word tables, after the second pass
 extern int wordnames;    // how many there were
 

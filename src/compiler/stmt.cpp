@@ -69,12 +69,16 @@ void decloc() {
     SetErrorPos();
     type();
     do {
+      char lname[MAXSYM];
+      copytext(lname, sizeof lname, ident);
+      int occ = lastName();
       int id = name();
       if (nlocal >= NLOCAL) {
         error("too many local variables (max 50)");
         return;
       }
       localids[nlocal] = id;
+      indexVariable(occ, NAME_LOCAL, lname, nlocal, 0);
       if (match('[')) error("Local arrays not supported in this release of the compiler");
       n++;
       nlocal++;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/nameindex.h"
 #include "directives/directives.h"
 #include "front/front.h"
 
@@ -58,6 +59,8 @@ void InheritFunction() {
     error("too many platform functions");
     return;
   }
+  NameDefinition def{NAME_PLATFORM, ident};
+  int occ = lastName();
   auxline("\n[INHERITED] ", ident, ", TOKEN ", toknum, "\n");
   copytext(currentFunctionName, sizeof currentFunctionName, ident);
   newcount++;
@@ -76,6 +79,7 @@ void InheritFunction() {
         token = getlex();
         narg++;
         auxline("ARG ", narg, " is \"", text, "\"\n");
+        if (nameindex.active) def.argNames.push_back(text);
       } else {
         expectToken(TOK_STRING);
       }
@@ -97,6 +101,10 @@ void InheritFunction() {
   expect(';');
 
   InstallFunctionDetails(currentFunctionName, toknum, narg, returns);
+  def.value = toknum;
+  def.args = narg;
+  def.returns = returns;
+  defineName(occ, def);
   toknum--;
 }
 
