@@ -124,6 +124,7 @@ warn/o.src:7:23: warning: Warning, constant is truncated to 8 bit, value was 256
       |                       ^
 warn/o.src: warning: could not resolve nothing
 warn/o.src: warning: could not resolve nowhere
+warn/o.src: note: no main: the image is a library [-Wlibrary]
 END
 
 # A full image, which the compiler reports only by stopping.
