@@ -20,6 +20,7 @@ std::vector<FileFailure> filefailures;
 // Opens a file for reading. A directory cannot be read as a file, so it
 // counts as absent.
 std::FILE* openInput(const char* path) {
+  if (memfiles) return memoryInput(path);
   struct stat st;
   if (stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return nullptr;
   return std::fopen(path, "rb");
@@ -28,7 +29,10 @@ std::FILE* openInput(const char* path) {
 // Output files are emptied when they are opened, each in its turn of the
 // driver's order: from then on nothing of an earlier compilation can be
 // read back, not even by a function file that names an output.
-std::FILE* openOutput(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* openOutput(const char* path, const char* mode) {
+  if (memfiles) return memoryOutput(path, mode);
+  return std::fopen(path, mode);
+}
 
 void notefailure(const char* file, bool writing, int err) {
   for (const FileFailure& f : filefailures)

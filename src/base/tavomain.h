@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -259,6 +260,22 @@ struct FileFailure {     // a file that could not be written or read completely
 extern std::vector<FileFailure> filefailures;
 void notefailure(const char* file, bool writing, int err);
 void resetFiles();
+
+// memfiles.cpp: the compilation's directory in memory. While memfiles is
+// set, openInput and openOutput use its tables instead of the current
+// directory: paths are relative to its top ("o.src", "Include/NAME").
+struct MemoryFiles {
+  std::map<std::string, std::string> inputs;    // by path
+  std::map<std::string, std::string> outputs;   // every output opened, as written
+};
+extern MemoryFiles* memfiles;
+bool memoryFilesSupported();     // false where the C library has no custom streams
+bool memoryPath(const char* path, std::string& out);   // the table's path a path names
+std::FILE* memoryInput(const char* path);
+std::FILE* memoryOutput(const char* path, const char* mode);
+// The bytes behind an input stream opened from memory (null for any other
+// stream); they stay put while the stream is open.
+const std::string* memoryBytes(std::FILE* fp);
 
 // textstore.cpp: copies of names and texts kept until resetTextStore()
 char* keeptext(const char* s);

@@ -2,6 +2,7 @@
 // labels, goto, gosub and the lookup tables.
 #pragma once
 
+#include "base/nameindex.h"
 #include "base/tavomain.h"
 
 namespace tavo {
@@ -82,6 +83,8 @@ void resetDeclarations();
 // or nullptr.
 const char* hiddenBy(int id);
 void lintProgram();      // the lints of the whole program, after the patches
+// The index of names: a variable defined at occurrence occ.
+void indexVariable(int occ, NameKind kind, const char* text, int value, int size);
 void xapply_patches();   // names in word tables, after the second pass
 extern int wordnames;    // how many there were
 

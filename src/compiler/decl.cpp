@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/nameindex.h"
 #include "codegen/codegen.h"
 #include "compiler/compiler.h"
 #include "directives/directives.h"
@@ -79,6 +80,21 @@ enum { GO_ON, STOP, FAIL };
 // ---------------------------------------------------------------------------
 // Function definitions.
 
+// A variable in the index of names: an argument or a local of the function
+// being compiled (value: its index), or a global (value: its address).
+void indexVariable(int occ, NameKind kind, const char* text, int value, int size) {
+  if (!nameindex.active) return;
+  NameDefinition d{kind, text};
+  d.value = value;
+  d.size = size;
+  if (kind != NAME_GLOBAL) d.scope = nameindex.function;
+  if (kind == NAME_ARGUMENT && d.scope >= 0) {
+    nameindex.defs[d.scope].argNames.push_back(text);
+    nameindex.defs[d.scope].args++;
+  }
+  defineName(occ, d);
+}
+
 // ( [var [*] ARG {, var [*] ARG}] ): each argument's pool index in argids.
 // Returns 0 when the argument table is full.
 static int arguments() {
@@ -92,6 +108,7 @@ static int arguments() {
     char argname[MAXSYM];   // as read, whatever the token after it is
     copytext(argname, sizeof argname, ident);
     int line = tokline, col = tokcol;
+    int occ = lastName();
     int id = name();
     if (narg >= NARG) {
       error("too many arguments (max 50)");
@@ -102,6 +119,7 @@ static int arguments() {
     argDecl[narg] = {line, col, false};
     argids[narg++] = id;
     auxline("ARG ", narg, " is \"", argname, "\"\n");
+    indexVariable(occ, NAME_ARGUMENT, argname, narg - 1, 0);
   } while (match(','));
   expect(')');
   return 1;
@@ -135,6 +153,7 @@ static void lintbody(int line, int col) {
 static void endbody(int details, int line, int col) {
   infunc = 0;
   if (details >= 0) FunctionReturns[details] = hasreturn ? 1 : 0;
+  endFunction(hasreturn ? 1 : 0);
   if (ecount == 0) {
     if (oldtoken != KW_ENDFUNC) error("error in function before ENDFUNC");
     if (indo)
@@ -169,6 +188,7 @@ static int funcdef() {
   infunc = 1;
   char fname[MAXSYM];   // as read, whatever the token after it is
   copytext(fname, sizeof fname, ident);
+  int occ = lastName();
   int id = name();
   hasreturn = 0;
   retvoid = 0;
@@ -187,6 +207,11 @@ static int funcdef() {
   }
   funids[nfun] = id;
   funoffs[nfun] = address;
+  if (nameindex.active) {
+    NameDefinition d{NAME_FUNCTION, fname};
+    d.value = address;
+    beginFunction(defineName(occ, d));
+  }
   if (!arguments()) return STOP;
   int details = InstallFunctionDetails(currentFunctionName, address, narg, 0);
   if (details < 0) return STOP;
@@ -225,6 +250,9 @@ static void globals() {
   do {
     auxline("\n[GLOBAL] ", ident, " address=", curgloboffs, " \n");
     int line = tokline, col = tokcol;
+    char gname[MAXSYM];
+    copytext(gname, sizeof gname, ident);
+    int occ = lastName();
     int id = name();
     if (found == 1) {
       error("multiple definition of variable");
@@ -251,6 +279,7 @@ static void globals() {
     } else {
       globscalar[nglob] = 1;
     }
+    indexVariable(occ, NAME_GLOBAL, gname, globoffs[nglob], globscalar[nglob] ? 0 : static_cast<int>(cells));
     curgloboffs = static_cast<int>(static_cast<unsigned>(curgloboffs) + cells);
     globids[nglob] = id;
     nglob++;

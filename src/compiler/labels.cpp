@@ -52,6 +52,12 @@ void declLocalLabel(int org) {
   } else {
     labelids[nlabel] = keeptext(ident);
     labeladdr[nlabel] = org;
+    if (nameindex.active) {
+      NameDefinition d{NAME_LABEL, ident};
+      d.value = org;
+      d.scope = nameindex.function;
+      defineName(lastName(), d);
+    }
     labelLine[nlabel] = currline;
     auxline("LABEL ", ident, ": at ", org, "\n");
     nlabel++;
@@ -70,7 +76,10 @@ int findLocalLabel(const char* id) {
 // declLocalJump and taking it out of the pool before reading on.
 void labeltarget() {
   copytext(targetname, sizeof targetname, ident);
-  if (token == TOK_NAME) withdrawname();
+  if (token == TOK_NAME) {
+    useLabel(lastName());
+    withdrawname();
+  }
   expectToken(TOK_NAME);
 }
 

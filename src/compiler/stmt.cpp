@@ -83,6 +83,9 @@ void decloc() {
     type();
     do {
       int line = tokline, col = tokcol;
+      char lname[MAXSYM];
+      copytext(lname, sizeof lname, ident);
+      int occ = lastName();
       int id = name();
       if (nlocal >= NLOCAL) {
         error("too many local variables (max 50)");
@@ -91,6 +94,7 @@ void decloc() {
       localids[nlocal] = id;
       localDecl[nlocal] = {line, col, false};
       if (lintOn[LINT_SHADOW]) lintshadow(id, line, col);
+      indexVariable(occ, NAME_LOCAL, lname, nlocal, 0);
       if (match('[')) error("Local arrays not supported in this release of the compiler");
       n++;
       nlocal++;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/nameindex.h"
 #include "codegen/codegen.h"
 #include "directives/directives.h"
 #include "front/front.h"
@@ -50,12 +51,23 @@ static int macroText(char (&text)[MAXMACROTEXT + 1]) {
   return n;
 }
 
+// The index's definition of the constant or macro e, named at occurrence occ.
+static void indexConstant(int occ, const constant& e) {
+  if (!nameindex.active) return;
+  NameDefinition d{e.type == TOK_MACRO ? NAME_MACRO : NAME_CONSTANT, e.name};
+  d.value = e.value;
+  d.tokenKind = e.type;
+  d.text = e.alias ? e.alias : "";
+  defineName(occ, d);
+}
+
 // NAME value, with token at the name. The value is a number, a string,
 // another name, or '$' and the rest of the line. On success token is left at
 // the value (or '$') and the lookahead at the line end.
 void addConstant() {
   char cname[MAXSYM];
   copytext(cname, sizeof cname, ident);
+  int occ = lastName();
   NameKey name = namekey(cname);
   if (defined(name)) {
     error("re-definition of constant");
@@ -100,6 +112,7 @@ void addConstant() {
       trash();
       return;
   }
+  indexConstant(occ, symtab[symtop]);
   symtop++;
   expectEOL();
 }
@@ -167,6 +180,7 @@ void addData() {
     return;
   }
   int address = origin;
+  int occ = lastName();
   if (!newEntry(name, 0, nullptr, address + CODEADDRESS)) return;
   int k = symtop++;
   token = getlex();
@@ -187,6 +201,14 @@ void addData() {
   std::snprintf(alias, sizeof alias, format, address, size);
   symtab[k].type = type;
   symtab[k].alias = keeptext(alias);
+  if (nameindex.active) {
+    NameDefinition d{NAME_TABLE, symtab[k].name};
+    d.value = address;
+    d.size = size;
+    d.tokenKind = type;
+    d.text = alias;
+    defineName(occ, d);
+  }
 }
 
 // One definition on the directive's own line, or a block of them, one per

@@ -8,6 +8,7 @@
 // symbol-table entries stay for the second pass.
 #include <cstring>
 
+#include "base/nameindex.h"
 #include "codegen/codegen.h"
 #include "directives/directives.h"
 #include "front/front.h"
@@ -107,6 +108,7 @@ int preprocess() {
 
   while (ecount < 1 && nextchar != -1) {
     if (!match(TOK_HASH)) {   // only a '#' that starts a line counts
+      forgetCurrentName();     // the second pass reads this line
       trash();
       token = getlex();
       continue;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/nameindex.h"
 #include "directives/directives.h"
 #include "front/front.h"
 
@@ -61,6 +62,8 @@ void InheritFunction() {
     error("too many platform functions");
     return;
   }
+  NameDefinition def{NAME_PLATFORM, ident};
+  int occ = lastName();
   copytext(currentFunctionName, sizeof currentFunctionName, ident);
   newcount++;
   token = getlex();
@@ -78,6 +81,7 @@ void InheritFunction() {
         token = getlex();
         narg++;
         auxline("ARG ", narg, " is \"", text, "\"\n");
+        if (nameindex.active) def.argNames.push_back(text);
       } else {
         expectToken(TOK_STRING);
       }
@@ -99,6 +103,10 @@ void InheritFunction() {
   expect(';');
 
   InstallFunctionDetails(currentFunctionName, toknum, narg, returns);
+  def.value = toknum;
+  def.args = narg;
+  def.returns = returns;
+  defineName(occ, def);
   toknum--;
 }
 

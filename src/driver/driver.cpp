@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/nameindex.h"
 #include "base/tavomain.h"
 #include "codegen/codegen.h"
 #include "compiler/compiler.h"
@@ -142,14 +143,26 @@ static int openFiles() {
   return 1;
 }
 
+// A built-in function in the index of names: declared by no file.
+static void indexBuiltin(const Builtin& b, int number) {
+  if (!nameindex.active) return;
+  NameDefinition d{NAME_PLATFORM, b.name};
+  d.value = number;
+  d.args = b.args;
+  d.returns = b.returns;
+  defineName(-1, d);
+}
+
 // Steps 8 and 9: reserved words and built-in functions.
 void installNames() {
   for (const char* w : reservedWords) lookup(w);
   RESERVEDNAMES = namecount;
   for (const Builtin& b : builtins) lookup(b.name);
   INHERENTNAMES = namecount;
-  for (int i = 0; i < NBUILTINS; i++)
+  for (int i = 0; i < NBUILTINS; i++) {
     InstallFunctionDetails(builtins[i].name, -(i + 1), builtins[i].args, builtins[i].returns);
+    indexBuiltin(builtins[i], -(i + 1));
+  }
 }
 
 // Step 11: the inherited names go back into the pool right after the
@@ -222,6 +235,7 @@ int mainOrv() {
 }
 
 void resetAll() {
+  resetNameIndex(false);
   resetDiagnostics();
   resetFiles();
   resetSymbols();

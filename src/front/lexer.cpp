@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "base/nameindex.h"
 #include "front/front.h"
 
 namespace tavo {
@@ -59,6 +60,7 @@ struct InputBuffer {
   const unsigned char* data = nullptr;
   size_t pos = 0, len = 0;
   bool mapped = false;         // data is the whole file, mapped
+  bool inmemory = false;       // ... or the whole file held in memory
   unsigned char* block;        // else the last block read, kept here
 };
 
@@ -119,6 +121,19 @@ const CommentRun* runAt(const InputBuffer& b) {
   return nullptr;
 }
 
+// A file read from memory is taken whole where it lies, as a mapped one.
+bool memoryfile(InputBuffer& b) {
+  const std::string* bytes = memoryBytes(b.fp);
+  if (!bytes || bytes->empty()) return false;
+  long at = std::ftell(b.fp);
+  b.data = reinterpret_cast<const unsigned char*>(bytes->data());
+  b.len = bytes->size();
+  b.pos = at > 0 ? std::min(static_cast<size_t>(at), b.len) : 0;
+  b.mapped = true;
+  b.inmemory = true;
+  return true;
+}
+
 #ifndef _WIN32
 #ifdef MAP_POPULATE
 constexpr int MAPFLAGS = MAP_PRIVATE | MAP_POPULATE;   // every page at once
@@ -129,6 +144,7 @@ constexpr int MAPFLAGS = MAP_PRIVATE;
 // Maps the whole of b's file and goes on from where its stream stands.
 // False when it is no regular file with something in it or cannot be mapped.
 bool mapfile(InputBuffer& b) {
+  if (memfiles) return memoryfile(b);
   int fd = fileno(b.fp);
   struct stat st;
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
@@ -144,12 +160,12 @@ bool mapfile(InputBuffer& b) {
 }
 
 void unmapfile(InputBuffer& b) {
-  if (b.mapped) munmap(const_cast<unsigned char*>(b.data), b.len);
-  b.mapped = false;
+  if (b.mapped && !b.inmemory) munmap(const_cast<unsigned char*>(b.data), b.len);
+  b.mapped = b.inmemory = false;
 }
 #else
-bool mapfile(InputBuffer&) { return false; }
-void unmapfile(InputBuffer&) {}
+bool mapfile(InputBuffer& b) { return memfiles && memoryfile(b); }
+void unmapfile(InputBuffer& b) { b.mapped = b.inmemory = false; }
 #endif
 
 // Makes fp the file of b, read from where its stream stands; nothing of the
@@ -780,10 +796,16 @@ static int scan(int& depth) {
     tokcol = currcol;
     if (digit(c)) return getnumber(c);
     if (letter(c)) {
+      int line = currline, col = currcol;   // of the name's first character
       NameKey name = namekey(ident, getname(c));
       int k = lookupK(name);
-      if (k < 0 || k >= NSYM) return nametoken(name);
+      if (k < 0 || k >= NSYM) {
+        int t = nametoken(name);
+        if (nameindex.active && t == TOK_NAME) noteName(name.text, name.len, line, col, 0);
+        return t;
+      }
       const constant& e = symtab[k];
+      if (nameindex.active) noteName(name.text, name.len, line, col, e.type ? e.type : TOK_CONST);
       if (e.type == TOK_NAME) {   // an alias reads as the other name
         copytext(ident, sizeof ident, e.alias);
         return nametoken(namekey(ident));
@@ -884,6 +906,7 @@ static int scan(int& depth) {
 // Scans the next token and returns it, setting lexval, symbol and ident.
 // A token read from a macro's text is also left in token.
 int getlex() {
+  if (nameindex.active) nameindex.scans++;
   int depth = 0;
   int t = scan(depth);
   if (depth > 0) token = t;
