@@ -2,6 +2,7 @@
 // compilation (see nameindex.h).
 #include "base/nameindex.h"
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -12,8 +13,8 @@ namespace tavo {
 
 IndexOfNames nameindex;
 
-void noteName(const char* text, size_t len, int line, int col, int symbolKind) {
-  nameindex.occurrences.push_back({std::string(text, len), readingFile, line, col, pass,
+void noteName(const char* text, size_t len, long offset, int symbolKind) {
+  nameindex.occurrences.push_back({std::string(text, len), readingFile, offset, 0, 0, pass,
                                    nameindex.function, symbolKind, nameindex.scans});
 }
 
@@ -34,9 +35,7 @@ int defineName(int occ, NameDefinition d) {
     NameOccurrence& o = nameindex.occurrences[occ];
     o.role = OCC_DEFINES;
     o.def = index;
-    d.file = o.file;
-    d.line = o.line;
-    d.col = o.col;
+    d.file = o.file;   // its line and column once the occurrence is placed
   }
   nameindex.defs.push_back(std::move(d));
   return index;
@@ -107,19 +106,22 @@ int resolve(const NameOccurrence& o, int self, const std::vector<int>& at, const
   return find(NAME_PLATFORM, -1, false);
 }
 
-// The line and column of a file in memory hold the name: not so for a name
-// that a macro's text delivered, whose position is the macro's.
+// Lines and columns from the offsets in the files held in memory. A name
+// whose offset is unknown, or whose file is not there, has no place.
 class Places {
  public:
-  bool readAt(const NameOccurrence& o) {
-    if (!memfiles) return true;
+  bool place(NameOccurrence& o) {
+    if (!memfiles || o.offset < 0) return false;
     auto [it, fresh] = files.try_emplace(o.file);
     if (fresh) load(o.file, it->second);
     const File& f = it->second;
-    if (!f.bytes || o.line < 1 || o.col < 1 || static_cast<size_t>(o.line) > f.starts.size())
+    auto at = static_cast<size_t>(o.offset);
+    if (!f.bytes || at >= f.bytes->size() || f.bytes->compare(at, o.name.size(), o.name) != 0)
       return false;
-    size_t at = f.starts[o.line - 1] + static_cast<size_t>(o.col - 1);
-    return at <= f.bytes->size() && f.bytes->compare(at, o.name.size(), o.name) == 0;
+    auto line = std::upper_bound(f.starts.begin(), f.starts.end(), at) - 1;
+    o.line = static_cast<int>(line - f.starts.begin()) + 1;
+    o.col = static_cast<int>(at - *line) + 1;
+    return true;
   }
 
  private:
@@ -156,7 +158,7 @@ void finishNameIndex() {
   std::vector<bool> keep(occ.size(), false);
   Places places;
   for (size_t i = 0; i < occ.size(); i++) {
-    if (occ[i].def < 0 || !places.readAt(occ[i])) continue;
+    if (occ[i].def < 0 || !places.place(occ[i])) continue;
     auto [it, fresh] = place.try_emplace({occ[i].file, occ[i].line, occ[i].col}, i);
     if (!fresh) {
       NameOccurrence& before = occ[it->second];
@@ -168,8 +170,15 @@ void finishNameIndex() {
     keep[i] = true;
   }
   std::vector<NameOccurrence> kept;
-  for (size_t i = 0; i < occ.size(); i++)
-    if (keep[i]) kept.push_back(std::move(occ[i]));
+  for (size_t i = 0; i < occ.size(); i++) {
+    if (!keep[i]) continue;
+    if (occ[i].role == OCC_DEFINES) {
+      NameDefinition& d = nameindex.defs[occ[i].def];
+      d.line = occ[i].line;
+      d.col = occ[i].col;
+    }
+    kept.push_back(std::move(occ[i]));
+  }
   occ = std::move(kept);
 }
 

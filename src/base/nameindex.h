@@ -46,7 +46,8 @@ struct NameDefinition {
 struct NameOccurrence {
   std::string name;
   std::string file;
-  int line, col;
+  long offset;         // of the name's first character in its file, -1 if unknown
+  int line, col;       // from the offset, by finishNameIndex
   int pass;
   int scope;           // the function being compiled when it was read, or -1
   int symbolKind;      // the symbol-table kind it was read as, 0 for none
@@ -65,8 +66,8 @@ struct IndexOfNames {
 };
 extern IndexOfNames nameindex;
 
-// The lexer: an identifier read at line, col of the file being read.
-void noteName(const char* text, size_t len, int line, int col, int symbolKind);
+// The lexer: an identifier read at offset of the file being read.
+void noteName(const char* text, size_t len, long offset, int symbolKind);
 // The last occurrence noted, or -1: taken while the defining name is current.
 int lastName();
 // Forgets the occurrences of the token now current (a first-pass line that

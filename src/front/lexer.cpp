@@ -782,6 +782,18 @@ static int blockcomment() {
   return 1;
 }
 
+// The offset in its file of c, the character just consumed, when it came
+// from a file held whole; -1 otherwise (from a macro's text).
+static long consumedAt(int c) {
+  InputBuffer* b = direct();
+  if (!b || !b->mapped) return -1;
+  size_t lookahead = nextchar == -1 ? 0 : 1;
+  if (nextchar == '\n' && b->pos >= 2 && b->data[b->pos - 2] == '\r') lookahead = 2;
+  if (b->pos < lookahead + 1) return -1;
+  size_t at = b->pos - lookahead - 1;
+  return b->data[at] == c ? static_cast<long>(at) : -1;
+}
+
 // One scan; depth counts the macros it has expanded.
 static int scan(int& depth) {
   for (;;) {
@@ -796,16 +808,16 @@ static int scan(int& depth) {
     tokcol = currcol;
     if (digit(c)) return getnumber(c);
     if (letter(c)) {
-      int line = currline, col = currcol;   // of the name's first character
+      long at = nameindex.active ? consumedAt(c) : -1;
       NameKey name = namekey(ident, getname(c));
       int k = lookupK(name);
       if (k < 0 || k >= NSYM) {
         int t = nametoken(name);
-        if (nameindex.active && t == TOK_NAME) noteName(name.text, name.len, line, col, 0);
+        if (nameindex.active && t == TOK_NAME) noteName(name.text, name.len, at, 0);
         return t;
       }
       const constant& e = symtab[k];
-      if (nameindex.active) noteName(name.text, name.len, line, col, e.type ? e.type : TOK_CONST);
+      if (nameindex.active) noteName(name.text, name.len, at, e.type ? e.type : TOK_CONST);
       if (e.type == TOK_NAME) {   // an alias reads as the other name
         copytext(ident, sizeof ident, e.alias);
         return nametoken(namekey(ident));
