@@ -28,6 +28,9 @@ struct tavo_result {
   int errors = 0;
 };
 
+// A diagnostic's kind is given as the compiler numbers it.
+static_assert(TAVO_ERROR == tavo::DIAG_ERROR && TAVO_WARNING == tavo::DIAG_WARNING);
+
 namespace {
 
 std::mutex compiling;
@@ -64,7 +67,7 @@ tavo::MemoryFiles layout(const tavo_input& in) {
 void view(tavo_result& r) {
   for (auto& [name, data] : r.files) r.outputs.push_back({name.c_str(), data.data(), data.size()});
   for (auto& d : r.diagnostics)
-    r.cdiagnostics.push_back({d.kind == tavo::DIAG_ERROR ? TAVO_ERROR : TAVO_WARNING, d.message.c_str(),
+    r.cdiagnostics.push_back({static_cast<int>(d.kind), d.message.c_str(),
                               d.file.c_str(), d.line, d.col, d.pass, d.note.c_str()});
   for (auto& d : r.defs) {
     auto& names = r.argNames.emplace_back();
