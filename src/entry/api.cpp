@@ -29,7 +29,7 @@ struct tavo_result {
 };
 
 // A diagnostic's kind is given as the compiler numbers it.
-static_assert(TAVO_ERROR == tavo::DIAG_ERROR && TAVO_WARNING == tavo::DIAG_WARNING);
+static_assert(int{TAVO_ERROR} == int{tavo::DIAG_ERROR} && int{TAVO_WARNING} == int{tavo::DIAG_WARNING});
 
 namespace {
 
