@@ -193,9 +193,10 @@ json Server::range(const Document& doc, int line, int col, int length) const {
 static std::pair<int, int> reportSpan(std::string_view text, int line, int col) {
   if (col <= 0) return {0, static_cast<int>(text.size())};
   int at = std::max(col - (line == 1 ? 2 : 1), 0);
-  while (at < static_cast<int>(text.size()) && (text[at] == ' ' || text[at] == '\t')) at++;
-  int end = at;
   auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  while (at < static_cast<int>(text.size()) && (text[at] == ' ' || text[at] == '\t')) at++;
+  while (at > 0 && at < static_cast<int>(text.size()) && word(text[at]) && word(text[at - 1])) at--;
+  int end = at;
   while (end < static_cast<int>(text.size()) && word(text[end])) end++;
   if (end == at) end = at + 1;
   if (at >= static_cast<int>(text.size())) at = std::max(static_cast<int>(text.size()) - 1, 0), end = at + 1;
@@ -204,7 +205,10 @@ static std::pair<int, int> reportSpan(std::string_view text, int line, int col) 
 
 void Server::publish(const std::string& uri, const Document& doc) {
   json list = json::array();
+  bool stopped = false;   // the compiler stops at its first error: later ones follow from it
   for (const tavo_diagnostic* d : doc.now.diagnostics) {
+    if (stopped && d->kind == TAVO_ERROR) continue;
+    stopped |= d->kind == TAVO_ERROR;
     bool here = std::string_view(d->file) == "o.src" && d->line > 0;
     int line = here ? d->line - 1 : 0;
     std::string message = d->message;
