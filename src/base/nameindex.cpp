@@ -18,8 +18,11 @@ void noteName(const char* text, size_t len, long offset, int symbolKind) {
                                    nameindex.function, symbolKind, nameindex.scans});
 }
 
+// The name is the current token, or the one before it (a label's name,
+// with its ':' current); an older one is not the name being defined.
 int lastName() {
   if (!nameindex.active || nameindex.occurrences.empty()) return -1;
+  if (nameindex.occurrences.back().scan < nameindex.scans - 1) return -1;
   return static_cast<int>(nameindex.occurrences.size()) - 1;
 }
 
@@ -31,6 +34,7 @@ void forgetCurrentName() {
 int defineName(int occ, NameDefinition d) {
   if (!nameindex.active) return -1;
   int index = static_cast<int>(nameindex.defs.size());
+  if (occ >= 0 && nameindex.occurrences[occ].name != d.name) occ = -1;   // not read as written
   if (occ >= 0) {
     NameOccurrence& o = nameindex.occurrences[occ];
     o.role = OCC_DEFINES;
@@ -121,11 +125,13 @@ class Places {
     auto line = std::upper_bound(f.starts.begin(), f.starts.end(), at) - 1;
     o.line = static_cast<int>(line - f.starts.begin()) + 1;
     o.col = static_cast<int>(at - *line) + 1;
+    o.file = f.path;   // "Include/../o.src" is "o.src"
     return true;
   }
 
  private:
   struct File {
+    std::string path;             // as the table names it
     const std::string* bytes = nullptr;
     std::vector<size_t> starts;   // offset of each line
   };
@@ -137,6 +143,7 @@ class Places {
     auto it = memfiles->inputs.find(key);
     if (it == memfiles->inputs.end()) return;
     f.bytes = &it->second;
+    f.path = key;
     f.starts.push_back(0);
     for (size_t i = 0; i < f.bytes->size(); i++)
       if ((*f.bytes)[i] == '\n') f.starts.push_back(i + 1);
@@ -174,6 +181,7 @@ void finishNameIndex() {
     if (!keep[i]) continue;
     if (occ[i].role == OCC_DEFINES) {
       NameDefinition& d = nameindex.defs[occ[i].def];
+      d.file = occ[i].file;
       d.line = occ[i].line;
       d.col = occ[i].col;
     }

@@ -52,7 +52,7 @@ bool plainPath(const char* name) {
 
 tavo::MemoryFiles layout(const tavo_input& in) {
   tavo::MemoryFiles files;
-  files.inputs["o.src"] = bytes(in.source, in.source_size);
+  if (in.source) files.inputs["o.src"] = bytes(in.source, in.source_size);
   if (in.has_fun) files.inputs["o.fun"] = bytes(in.fun, in.fun_size);
   if (in.dev_tvo) files.inputs["dev.tvo"];
   for (size_t i = 0; i < in.function_file_count; i++) {

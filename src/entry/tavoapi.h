@@ -29,7 +29,7 @@ typedef struct tavo_file {
 } tavo_file;
 
 typedef struct tavo_input {
-  const char* source;      /* "o.src" */
+  const char* source;      /* "o.src"; NULL when there is none */
   size_t source_size;
   int has_fun;             /* whether "o.fun" exists */
   const char* fun;         /* its bytes */
@@ -86,7 +86,7 @@ typedef struct tavo_use {
 typedef struct tavo_result tavo_result;
 
 /* Compiles; NULL only when memory ran out or this system cannot compile
- * from memory. in may hold no file at all (NULL pointers with size 0). */
+ * from memory. A NULL in is a folder with no file at all. */
 tavo_result* tavo_compile(const tavo_input* in);
 void tavo_free(tavo_result* r);
 

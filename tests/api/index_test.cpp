@@ -191,9 +191,12 @@ TEST(NameIndex, RepeatedCompilationsAgree) {
 // Inputs a host may get wrong: no input at all, a function file whose name
 // leaves Include/, an #inherit of an output, which reads it as it stands.
 TEST(NameIndex, OddInputs) {
-  tavo_result* r = tavo_compile(nullptr);
+  tavo_result* r = tavo_compile(nullptr);   // no o.src: the driver's first report
   ASSERT_TRUE(r);
-  EXPECT_EQ(tavo_error_count(r), 0);   // an empty source is a library
+  EXPECT_EQ(tavo_error_count(r), 1);
+  ASSERT_TRUE(tavo_output_named(r, "o.err"));
+  EXPECT_EQ(std::string(tavo_output_named(r, "o.err")->data), "Can't open source file o.src");
+  EXPECT_EQ(tavo_output_count(r), 1u);
   tavo_free(r);
   std::string src = "#inherit \"../o.map\"\n#inherit \"../../o.src\"\n";
   std::string evil = "func x(), 0;\n";
