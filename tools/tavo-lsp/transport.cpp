@@ -9,7 +9,7 @@ namespace tavolsp {
 namespace {
 
 // The largest message taken: a document of many megabytes fits easily.
-constexpr size_t MAXBODY = size_t{1} << 30;
+constexpr size_t MAXBODY = size_t{1} << 28;
 
 // One header line without its CR LF; false at the end of input.
 bool headerLine(std::istream& in, std::string& line) {
