@@ -4,8 +4,8 @@
 // same mainOrv as every other host, from the load-time state, with the
 // index of names switched on, and copies out what the compilation left.
 #include <algorithm>
+#include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -112,12 +112,13 @@ tavo_result* tavo_compile(const tavo_input* in) {
   if (!tavo::memoryFilesSupported()) return nullptr;
   tavo_input none{};
   try {
-    auto* r = new tavo_result;
+    auto r = std::make_unique<tavo_result>();
     compile(in ? *in : none, *r);
     view(*r);
-    return r;
-  } catch (const std::bad_alloc&) {
+    return r.release();
+  } catch (...) {   // memory ran out: nothing may cross the C interface
     tavo::memfiles = nullptr;
+    tavo::resetNameIndex(false);
     return nullptr;
   }
 }
