@@ -37,7 +37,8 @@ bool toInput(const Layout& l, std::vector<tavo_file>& files, tavo_input& in) {
   in.fun = l.fun.data();
   in.fun_size = l.fun.size();
   in.dev_tvo = l.devtvo && !madeDir(l, "dev.tvo");
-  for (const auto& [name, text] : l.includes) files.push_back({name.c_str(), text.data(), text.size()});
+  for (const auto& [name, text] : l.includes)
+    files.push_back({name.c_str(), text.data(), text.size()});
   in.function_files = files.data();
   in.function_file_count = files.size();
   return true;
@@ -58,9 +59,11 @@ void checkIndex(const tavo_result* r, const Files& inputs) {
   const tavo_use* last = nullptr;
   for (size_t i = 0; i < tavo_use_count(r); i++) {
     const tavo_use* u = tavo_use_at(r, i);
-    if (u->definition < 0 || static_cast<size_t>(u->definition) >= ndefs) fail("a use names no definition");
+    if (u->definition < 0 || static_cast<size_t>(u->definition) >= ndefs)
+      fail("a use names no definition");
     const tavo_definition* d = tavo_definition_at(r, u->definition);
-    if (u->length != static_cast<int>(std::strlen(d->name))) fail("a use is not as long as its name", d->name);
+    if (u->length != static_cast<int>(std::strlen(d->name)))
+      fail("a use is not as long as its name", d->name);
     auto text = inputs.find(u->file);
     if (text == inputs.end()) fail("a use lies in no input file", u->file);
     size_t at = 0;
@@ -68,9 +71,11 @@ void checkIndex(const tavo_result* r, const Files& inputs) {
       at = text->second.find('\n', at);
       if (at != std::string::npos) at++;
     }
-    if (at == std::string::npos || u->col < 1 || text->second.compare(at + u->col - 1, u->length, d->name) != 0)
+    if (at == std::string::npos || u->col < 1 ||
+        text->second.compare(at + u->col - 1, u->length, d->name) != 0)
       fail("the text at a use is not its name", d->name);
-    if (u->is_definition && (u->line != d->line || u->col != d->col || std::strcmp(u->file, d->file) != 0))
+    if (u->is_definition &&
+        (u->line != d->line || u->col != d->col || std::strcmp(u->file, d->file) != 0))
       fail("a definition's place is not where its use defines it", d->name);
     if (last && std::make_tuple(std::string(last->file), last->line, last->col) >=
                     std::make_tuple(std::string(u->file), u->line, u->col))

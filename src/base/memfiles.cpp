@@ -29,7 +29,7 @@ namespace {
 // its string in the table.
 struct MemStream {
   const std::string* in = nullptr;
-  std::string copy;          // an output read back as an input
+  std::string copy;  // an output read back as an input
   std::string* out = nullptr;
   size_t pos = 0;
   const std::string& bytes() const { return out ? *out : *in; }
@@ -58,7 +58,7 @@ ssize_t memwrite(void* cookie, const char* buf, size_t size) {
 
 int memseek(void* cookie, off64_t* offset, int whence) {
   auto* m = static_cast<MemStream*>(cookie);
-  off64_t base = whence == SEEK_SET ? 0
+  off64_t base = whence == SEEK_SET   ? 0
                  : whence == SEEK_CUR ? static_cast<off64_t>(m->pos)
                                       : static_cast<off64_t>(m->bytes().size());
   if (base + *offset < 0) return -1;
@@ -120,7 +120,7 @@ bool memoryPath(const char* path, std::string& out) {
   for (;;) {
     const char* slash = std::strchr(p, '/');
     part.assign(p, slash ? static_cast<size_t>(slash - p) : std::strlen(p));
-    if (!isFolder(joined())) return false;   // only a folder has names in it
+    if (!isFolder(joined())) return false;  // only a folder has names in it
     if (part == "..") {
       if (parts.empty()) return false;
       parts.pop_back();
@@ -142,7 +142,7 @@ std::FILE* memoryInput(const char* path) {
   if (!memoryPath(path, key) || isFolder(key)) return nullptr;
   auto* m = new MemStream;
   if (auto o = memfiles->outputs.find(key); o != memfiles->outputs.end()) {
-    m->copy = o->second;   // as it stands now
+    m->copy = o->second;  // as it stands now
     m->in = &m->copy;
   } else if (auto i = memfiles->inputs.find(key); i != memfiles->inputs.end()) {
     m->in = &i->second;

@@ -34,12 +34,12 @@ void forgetCurrentName() {
 int defineName(int occ, NameDefinition d) {
   if (!nameindex.active) return -1;
   int index = static_cast<int>(nameindex.defs.size());
-  if (occ >= 0 && nameindex.occurrences[occ].name != d.name) occ = -1;   // not read as written
+  if (occ >= 0 && nameindex.occurrences[occ].name != d.name) occ = -1;  // not read as written
   if (occ >= 0) {
     NameOccurrence& o = nameindex.occurrences[occ];
     o.role = OCC_DEFINES;
     o.def = index;
-    d.file = o.file;   // its line and column once the occurrence is placed
+    d.file = o.file;  // its line and column once the occurrence is placed
   }
   nameindex.defs.push_back(std::move(d));
   return index;
@@ -70,7 +70,8 @@ namespace {
 std::vector<int> definedAt() {
   std::vector<int> at(nameindex.defs.size(), -1);
   for (size_t i = 0; i < nameindex.occurrences.size(); i++)
-    if (nameindex.occurrences[i].role == OCC_DEFINES) at[nameindex.occurrences[i].def] = static_cast<int>(i);
+    if (nameindex.occurrences[i].role == OCC_DEFINES)
+      at[nameindex.occurrences[i].def] = static_cast<int>(i);
   return at;
 }
 
@@ -125,15 +126,15 @@ class Places {
     auto line = std::upper_bound(f.starts.begin(), f.starts.end(), at) - 1;
     o.line = static_cast<int>(line - f.starts.begin()) + 1;
     o.col = static_cast<int>(at - *line) + 1;
-    o.file = f.path;   // "Include/../o.src" is "o.src"
+    o.file = f.path;  // "Include/../o.src" is "o.src"
     return true;
   }
 
  private:
   struct File {
-    std::string path;             // as the table names it
+    std::string path;  // as the table names it
     const std::string* bytes = nullptr;
-    std::vector<size_t> starts;   // offset of each line
+    std::vector<size_t> starts;  // offset of each line
   };
   std::map<std::string, File> files;
 

@@ -29,13 +29,16 @@ struct tavo_result {
 };
 
 // A diagnostic's kind is given as the compiler numbers it.
-static_assert(int{TAVO_ERROR} == int{tavo::DIAG_ERROR} && int{TAVO_WARNING} == int{tavo::DIAG_WARNING});
+static_assert(int{TAVO_ERROR} == int{tavo::DIAG_ERROR} &&
+              int{TAVO_WARNING} == int{tavo::DIAG_WARNING});
 
 namespace {
 
 std::mutex compiling;
 
-std::string bytes(const char* data, size_t size) { return data ? std::string(data, size) : std::string(); }
+std::string bytes(const char* data, size_t size) {
+  return data ? std::string(data, size) : std::string();
+}
 
 // A path of names, none of them empty, "." or "..".
 bool plainPath(const char* name) {
@@ -57,7 +60,7 @@ tavo::MemoryFiles layout(const tavo_input& in) {
   if (in.dev_tvo) files.inputs["dev.tvo"];
   for (size_t i = 0; i < in.function_file_count; i++) {
     const tavo_file& f = in.function_files[i];
-    if (!plainPath(f.name)) continue;   // no such file can lie in Include/
+    if (!plainPath(f.name)) continue;  // no such file can lie in Include/
     files.inputs[std::string("Include/") + f.name] = bytes(f.data, f.size);
   }
   return files;
@@ -67,16 +70,16 @@ tavo::MemoryFiles layout(const tavo_input& in) {
 void view(tavo_result& r) {
   for (auto& [name, data] : r.files) r.outputs.push_back({name.c_str(), data.data(), data.size()});
   for (auto& d : r.diagnostics)
-    r.cdiagnostics.push_back({static_cast<int>(d.kind), d.message.c_str(),
-                              d.file.c_str(), d.line, d.col, d.pass, d.note.c_str()});
+    r.cdiagnostics.push_back({static_cast<int>(d.kind), d.message.c_str(), d.file.c_str(), d.line,
+                              d.col, d.pass, d.note.c_str()});
   for (auto& d : r.defs) {
     auto& names = r.argNames.emplace_back();
     for (auto& a : d.argNames) names.push_back(a.c_str());
   }
   for (size_t i = 0; i < r.defs.size(); i++) {
     auto& d = r.defs[i];
-    r.cdefs.push_back({d.kind, d.name.c_str(), d.file.c_str(), d.line, d.col, d.scope, d.value, d.size,
-                       d.args, d.returns, d.tokenKind, d.text.c_str(), r.argNames[i].data(),
+    r.cdefs.push_back({d.kind, d.name.c_str(), d.file.c_str(), d.line, d.col, d.scope, d.value,
+                       d.size, d.args, d.returns, d.tokenKind, d.text.c_str(), r.argNames[i].data(),
                        r.argNames[i].size()});
   }
   for (auto& o : r.occurrences)
@@ -97,7 +100,7 @@ void compile(const tavo_input& in, tavo_result& r) {
   r.diagnostics = tavo::diagnostics;
   r.defs = std::move(tavo::nameindex.defs);
   r.occurrences = std::move(tavo::nameindex.occurrences);
-  tavo::resetAll();   // the tables let go of what they hold, the index is off
+  tavo::resetAll();  // the tables let go of what they hold, the index is off
   for (auto& [name, data] : files.outputs) r.files.emplace_back(name, std::move(data));
   std::sort(r.occurrences.begin(), r.occurrences.end(), [](const auto& a, const auto& b) {
     return std::tie(a.file, a.line, a.col) < std::tie(b.file, b.line, b.col);
@@ -116,7 +119,7 @@ tavo_result* tavo_compile(const tavo_input* in) {
     compile(in ? *in : none, *r);
     view(*r);
     return r.release();
-  } catch (...) {   // memory ran out: nothing may cross the C interface
+  } catch (...) {  // memory ran out: nothing may cross the C interface
     tavo::memfiles = nullptr;
     tavo::resetNameIndex(false);
     return nullptr;

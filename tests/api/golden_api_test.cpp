@@ -40,7 +40,8 @@ Files filesIn(const fs::path& dir) {
 Files compileInMemory(const Files& inputs) {
   std::vector<tavo_file> funcs;
   for (auto& [name, data] : inputs)
-    if (name.rfind("Include/", 0) == 0) funcs.push_back({name.c_str() + 8, data.data(), data.size()});
+    if (name.rfind("Include/", 0) == 0)
+      funcs.push_back({name.c_str() + 8, data.data(), data.size()});
   tavo_input in{};
   const std::string& src = inputs.at("o.src");
   in.source = src.data();
@@ -69,7 +70,8 @@ Files compileInDirectory(const fs::path& caseDir, const Files& inputs) {
   fs::remove_all(work);
   fs::create_directories(work);
   for (auto& e : fs::directory_iterator(caseDir))
-    if (e.path().filename() != "expected") fs::copy(e.path(), work / e.path().filename(), fs::copy_options::recursive);
+    if (e.path().filename() != "expected")
+      fs::copy(e.path(), work / e.path().filename(), fs::copy_options::recursive);
   std::string cmd = std::string("cd '") + work.string() + "' && '" + TAVOC + "' . >/dev/null 2>&1";
   int rc = std::system(cmd.c_str());
   (void)rc;
@@ -116,7 +118,8 @@ void checkExpected(const fs::path& expected, const Files& out) {
 TEST(GoldenApi, EveryCaseAsInItsDirectory) {
   std::vector<fs::path> cases;
   for (auto& e : fs::recursive_directory_iterator(GOLDEN_DIR))
-    if (e.is_directory() && e.path().filename() == "expected") cases.push_back(e.path().parent_path());
+    if (e.is_directory() && e.path().filename() == "expected")
+      cases.push_back(e.path().parent_path());
   std::sort(cases.begin(), cases.end());
   ASSERT_GT(cases.size(), 50u);
   for (const fs::path& c : cases) {

@@ -35,7 +35,8 @@ struct Compiled {
       const tavo_definition* d = tavo_definition_at(r, i);
       if (d->name != name) continue;
       if (!scope && d->scope < 0) return d;
-      if (scope && d->scope >= 0 && tavo_definition_at(r, d->scope)->name == std::string(scope)) return d;
+      if (scope && d->scope >= 0 && tavo_definition_at(r, d->scope)->name == std::string(scope))
+        return d;
     }
     return nullptr;
   }
@@ -45,8 +46,8 @@ struct Compiled {
     for (size_t i = 0; i < tavo_use_count(r); i++) {
       const tavo_use* u = tavo_use_at(r, i);
       if (tavo_definition_at(r, u->definition) != d) continue;
-      out.push_back(std::string(u->file) + ":" + std::to_string(u->line) + ":" + std::to_string(u->col) +
-                    (u->is_definition ? " def" : ""));
+      out.push_back(std::string(u->file) + ":" + std::to_string(u->line) + ":" +
+                    std::to_string(u->col) + (u->is_definition ? " def" : ""));
     }
     return out;
   }
@@ -60,26 +61,26 @@ const char* kLib =
     "func textout(\"x\", \"y\", \"s\"), 1;\n";
 
 const char* kProgram =
-    "#constant N 5\n"                  // 1
-    "#constant GREET \"hi\"\n"         // 2
-    "#constant M $ N + 1\n"            // 3
-    "#DATA word TAB 1, g, main\n"      // 4
-    "#STACK 100\n"                     // 5
-    "var g, arr[N];\n"                 // 6
-    "var h{2}[3];\n"                   // 7
-    "func add(var a, var b)\n"         // 8
-    "  var t;\n"                       // 9
-    "  t := a + b + N + M;\n"          // 10
-    "  return t;\n"                    // 11
-    "endfunc\n"                        // 12
-    "func main()\n"                    // 13
-    "  var i;\n"                       // 14
-    "  i := add(g, arr[1]);\n"         // 15
-    "  clear(LCDW);\n"                 // 16
-    "  goto done;\n"                   // 17
-    "  print(GREET, TAB[0]);\n"        // 18
-    "done:\n"                          // 19
-    "  textout(1, 2, \"x\");\n"        // 20
+    "#constant N 5\n"              // 1
+    "#constant GREET \"hi\"\n"     // 2
+    "#constant M $ N + 1\n"        // 3
+    "#DATA word TAB 1, g, main\n"  // 4
+    "#STACK 100\n"                 // 5
+    "var g, arr[N];\n"             // 6
+    "var h{2}[3];\n"               // 7
+    "func add(var a, var b)\n"     // 8
+    "  var t;\n"                   // 9
+    "  t := a + b + N + M;\n"      // 10
+    "  return t;\n"                // 11
+    "endfunc\n"                    // 12
+    "func main()\n"                // 13
+    "  var i;\n"                   // 14
+    "  i := add(g, arr[1]);\n"     // 15
+    "  clear(LCDW);\n"             // 16
+    "  goto done;\n"               // 17
+    "  print(GREET, TAB[0]);\n"    // 18
+    "done:\n"                      // 19
+    "  textout(1, 2, \"x\");\n"    // 20
     "endfunc\n";
 
 TEST(NameIndex, EveryKindOfDefinition) {
@@ -96,16 +97,19 @@ TEST(NameIndex, EveryKindOfDefinition) {
   ASSERT_TRUE(d = c.def("M"));
   EXPECT_EQ(d->kind, TAVO_MACRO);
   EXPECT_STREQ(d->text, " N + 1");
-  ASSERT_TRUE(d = c.def("TAB"));   // the first table: at 7, three words
-  EXPECT_EQ(std::tie(d->kind, d->token_kind, d->value, d->size), std::make_tuple(TAVO_TABLE, 213, 7, 6));
+  ASSERT_TRUE(d = c.def("TAB"));  // the first table: at 7, three words
+  EXPECT_EQ(std::tie(d->kind, d->token_kind, d->value, d->size),
+            std::make_tuple(TAVO_TABLE, 213, 7, 6));
   ASSERT_TRUE(d = c.def("g"));
-  EXPECT_EQ(std::tie(d->kind, d->value, d->size, d->line, d->col), std::make_tuple(TAVO_GLOBAL, 1, 0, 6, 5));
-  ASSERT_TRUE(d = c.def("arr"));   // N cells after g
+  EXPECT_EQ(std::tie(d->kind, d->value, d->size, d->line, d->col),
+            std::make_tuple(TAVO_GLOBAL, 1, 0, 6, 5));
+  ASSERT_TRUE(d = c.def("arr"));  // N cells after g
   EXPECT_EQ(std::tie(d->value, d->size), std::make_tuple(2, 5));
-  ASSERT_TRUE(d = c.def("h"));     // {2}[3]: six cells after arr
+  ASSERT_TRUE(d = c.def("h"));  // {2}[3]: six cells after arr
   EXPECT_EQ(std::tie(d->value, d->size), std::make_tuple(7, 6));
-  ASSERT_TRUE(d = c.def("add"));   // code after the six table bytes
-  EXPECT_EQ(std::tie(d->kind, d->value, d->args, d->returns), std::make_tuple(TAVO_FUNCTION, 13, 2, 1));
+  ASSERT_TRUE(d = c.def("add"));  // code after the six table bytes
+  EXPECT_EQ(std::tie(d->kind, d->value, d->args, d->returns),
+            std::make_tuple(TAVO_FUNCTION, 13, 2, 1));
   ASSERT_EQ(d->arg_name_count, 2u);
   EXPECT_STREQ(d->arg_names[1], "b");
   ASSERT_TRUE(d = c.def("main"));
@@ -122,7 +126,7 @@ TEST(NameIndex, EveryKindOfDefinition) {
   EXPECT_STREQ(d->file, "Include/lcd.txt");
   ASSERT_EQ(d->arg_name_count, 3u);
   EXPECT_STREQ(d->arg_names[2], "s");
-  ASSERT_TRUE(d = c.def("putnum"));   // built in: number -7, no file
+  ASSERT_TRUE(d = c.def("putnum"));  // built in: number -7, no file
   EXPECT_EQ(std::tie(d->value, d->args, d->returns, d->line), std::make_tuple(-7, 2, 1, 0));
   EXPECT_STREQ(d->file, "");
   ASSERT_TRUE(d = c.def("LCDW"));
@@ -150,15 +154,15 @@ TEST(NameIndex, EveryUseFindsItsDefinition) {
 // defined names nothing; CR LF lines count as LF lines.
 TEST(NameIndex, ScopesAndShadowing) {
   Compiled c(
-      "var x;\r\n"          // 1
-      "func f()\r\n"        // 2
-      "  var x;\r\n"        // 3
-      "  x := 1;\r\n"       // 4
-      "x:\r\n"              // 5
-      "  goto x;\r\n"       // 6
-      "endfunc\r\n"         // 7
-      "func main()\r\n"     // 8
-      "  x := y;\r\n"       // 9
+      "var x;\r\n"       // 1
+      "func f()\r\n"     // 2
+      "  var x;\r\n"     // 3
+      "  x := 1;\r\n"    // 4
+      "x:\r\n"           // 5
+      "  goto x;\r\n"    // 6
+      "endfunc\r\n"      // 7
+      "func main()\r\n"  // 8
+      "  x := y;\r\n"    // 9
       "endfunc\r\n");
   EXPECT_EQ(c.places(c.def("x")), (V{"o.src:1:5 def", "o.src:9:3"}));
   EXPECT_EQ(c.places(c.def("x", "f")), (V{"o.src:3:7 def", "o.src:4:3"}));
@@ -167,7 +171,7 @@ TEST(NameIndex, ScopesAndShadowing) {
     if (tavo_definition_at(c.r, i)->kind == TAVO_LABEL) label = tavo_definition_at(c.r, i);
   ASSERT_TRUE(label);
   EXPECT_EQ(c.places(label), (V{"o.src:5:1 def", "o.src:6:8"}));
-  EXPECT_EQ(c.def("y"), nullptr);   // undefined: the compiler reports it
+  EXPECT_EQ(c.def("y"), nullptr);  // undefined: the compiler reports it
   EXPECT_EQ(tavo_error_count(c.r), 1);
 }
 
@@ -191,7 +195,7 @@ TEST(NameIndex, RepeatedCompilationsAgree) {
 // Inputs a host may get wrong: no input at all, a function file whose name
 // leaves Include/, an #inherit of an output, which reads it as it stands.
 TEST(NameIndex, OddInputs) {
-  tavo_result* r = tavo_compile(nullptr);   // no o.src: the driver's first report
+  tavo_result* r = tavo_compile(nullptr);  // no o.src: the driver's first report
   ASSERT_TRUE(r);
   EXPECT_EQ(tavo_error_count(r), 1);
   ASSERT_TRUE(tavo_output_named(r, "o.err"));

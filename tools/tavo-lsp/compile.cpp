@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uintmax_t MAXFILE = 16u << 20;   // a function file larger than this is left out
+constexpr uintmax_t MAXFILE = 16u << 20;  // a function file larger than this is left out
 constexpr int MAXFILES = 1000;
 
 int hexval(char c) {
@@ -74,7 +74,8 @@ Compiled compile(const std::string& source, const std::string& folder) {
   fs::path include = fs::path(folder) / "Include";
   if (!folder.empty() && fs::is_directory(include, ec)) {
     for (auto it = fs::recursive_directory_iterator(include, ec);
-         !ec && it != fs::recursive_directory_iterator() && files.size() < MAXFILES; it.increment(ec)) {
+         !ec && it != fs::recursive_directory_iterator() && files.size() < MAXFILES;
+         it.increment(ec)) {
       std::string data;
       if (readFile(it->path(), data))
         files.emplace_back(fs::relative(it->path(), include, ec).generic_string(), std::move(data));
@@ -96,7 +97,8 @@ Compiled compile(const std::string& source, const std::string& folder) {
   for (size_t i = 0; i < tavo_definition_count(r); i++) c.defs.push_back(tavo_definition_at(r, i));
   for (size_t i = 0; i < tavo_use_count(r); i++)
     if (std::string_view(tavo_use_at(r, i)->file) == "o.src") c.uses.push_back(tavo_use_at(r, i));
-  for (size_t i = 0; i < tavo_diagnostic_count(r); i++) c.diagnostics.push_back(tavo_diagnostic_at(r, i));
+  for (size_t i = 0; i < tavo_diagnostic_count(r); i++)
+    c.diagnostics.push_back(tavo_diagnostic_at(r, i));
   return c;
 }
 

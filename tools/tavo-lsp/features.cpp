@@ -29,7 +29,8 @@ int endOfFunction(const Text& text, int line) {
   for (int i = line + 1; i < text.lines(); i++) {
     std::string_view l = text.line(i);
     size_t at = l.find_first_not_of(" \t");
-    if (at != std::string_view::npos && l.substr(at, 7) == "endfunc" && (at + 7 == l.size() || !isWord(l[at + 7])))
+    if (at != std::string_view::npos && l.substr(at, 7) == "endfunc" &&
+        (at + 7 == l.size() || !isWord(l[at + 7])))
       return i;
   }
   return text.lines() - 1;
@@ -49,7 +50,8 @@ std::string functionAround(const Text& text, int line) {
   return "";
 }
 
-const tavo_definition* findDef(const Compiled& c, const std::string& name, std::initializer_list<int> kinds) {
+const tavo_definition* findDef(const Compiled& c, const std::string& name,
+                               std::initializer_list<int> kinds) {
   for (const tavo_definition* d : c.defs)
     if (d->scope < 0 && d->name == name)
       for (int k : kinds)
@@ -60,7 +62,9 @@ const tavo_definition* findDef(const Compiled& c, const std::string& name, std::
 }  // namespace
 
 json Server::location(const Document& doc, const std::string& uri, const tavo_definition& d) const {
-  if (inSource(d)) return {{"uri", uri}, {"range", range(doc, d.line, d.col, static_cast<int>(std::strlen(d.name)))}};
+  if (inSource(d))
+    return {{"uri", uri},
+            {"range", range(doc, d.line, d.col, static_cast<int>(std::strlen(d.name)))}};
   std::string folder = folderOf(uri);
   if (!*d.file || folder.empty()) return nullptr;
   std::string path = (std::filesystem::path(folder) / d.file).lexically_normal().string();
@@ -68,7 +72,9 @@ json Server::location(const Document& doc, const std::string& uri, const tavo_de
   int len = static_cast<int>(std::strlen(d.name));
   // The function file is not open here: its columns are taken as bytes.
   return {{"uri", uriOf(path)},
-          {"range", {{"start", {{"line", l}, {"character", d.col - 1}}}, {"end", {{"line", l}, {"character", d.col - 1 + len}}}}}};
+          {"range",
+           {{"start", {{"line", l}, {"character", d.col - 1}}},
+            {"end", {{"line", l}, {"character", d.col - 1 + len}}}}}};
 }
 
 // ---------------------------------------------------------------------------
@@ -76,14 +82,15 @@ json Server::location(const Document& doc, const std::string& uri, const tavo_de
 json Server::symbols(const json& params) {
   Document& doc = document(params);
   const Compiled& c = doc.now;
-  static const std::map<int, int> kind = {{TAVO_FUNCTION, 12}, {TAVO_ARGUMENT, 13}, {TAVO_LOCAL, 13},
-                                          {TAVO_GLOBAL, 13},   {TAVO_CONSTANT, 14}, {TAVO_MACRO, 14},
-                                          {TAVO_TABLE, 18},    {TAVO_LABEL, 20}};
-  static const char* detail[] = {"function", "argument", "local", "global", "constant", "macro", "table", "label", ""};
+  static const std::map<int, int> kind = {
+      {TAVO_FUNCTION, 12}, {TAVO_ARGUMENT, 13}, {TAVO_LOCAL, 13}, {TAVO_GLOBAL, 13},
+      {TAVO_CONSTANT, 14}, {TAVO_MACRO, 14},    {TAVO_TABLE, 18}, {TAVO_LABEL, 20}};
+  static const char* detail[] = {"function", "argument", "local", "global", "constant",
+                                 "macro",    "table",    "label", ""};
   auto symbol = [&](const tavo_definition& d) {
     json r = range(doc, d.line, d.col, static_cast<int>(std::strlen(d.name)));
-    return json{{"name", d.name}, {"detail", detail[d.kind]}, {"kind", kind.at(d.kind)}, {"range", r},
-                {"selectionRange", r}, {"children", json::array()}};
+    return json{{"name", d.name}, {"detail", detail[d.kind]}, {"kind", kind.at(d.kind)},
+                {"range", r},     {"selectionRange", r},      {"children", json::array()}};
   };
   json out = json::array();
   for (size_t i = 0; i < c.defs.size(); i++) {
@@ -92,8 +99,12 @@ json Server::symbols(const json& params) {
     json s = symbol(d);
     if (d.kind == TAVO_FUNCTION) {
       int end = endOfFunction(doc.text, d.line - 1);
-      s["range"] = {{"start", {{"line", d.line - 1}, {"character", 0}}},
-                    {"end", {{"line", end}, {"character", doc.text.fromByte(end, static_cast<int>(doc.text.line(end).size()), utf16_)}}}};
+      s["range"] = {
+          {"start", {{"line", d.line - 1}, {"character", 0}}},
+          {"end",
+           {{"line", end},
+            {"character",
+             doc.text.fromByte(end, static_cast<int>(doc.text.line(end).size()), utf16_)}}}};
       for (const tavo_definition* e : c.defs)
         if (e->scope == static_cast<int>(i) && inSource(*e)) s["children"].push_back(symbol(*e));
     }
@@ -154,7 +165,8 @@ json Server::completion(const json& params) {
   json items = json::array();
   std::set<std::string> seen;
   auto add = [&](const std::string& label, int kind, const std::string& detail) {
-    if (seen.insert(label).second) items.push_back({{"label", label}, {"kind", kind}, {"detail", detail}});
+    if (seen.insert(label).second)
+      items.push_back({{"label", label}, {"kind", kind}, {"detail", detail}});
   };
   std::string fn = functionAround(doc.text, line - 1);
   for (const Compiled* c : {&doc.now, &doc.good}) {
@@ -164,14 +176,30 @@ json Server::completion(const json& params) {
     for (const tavo_definition* d : c->defs) {
       if (d->scope >= 0 && (d->scope != scope || d->kind == TAVO_LABEL)) continue;
       switch (d->kind) {
-        case TAVO_ARGUMENT: add(d->name, 6, "argument of " + fn); break;
-        case TAVO_LOCAL: add(d->name, 6, "local of " + fn); break;
-        case TAVO_GLOBAL: add(d->name, 6, "global"); break;
-        case TAVO_FUNCTION: add(d->name, 3, signature(*d)); break;
-        case TAVO_PLATFORM: add(d->name, 3, signature(*d)); break;
-        case TAVO_CONSTANT: case TAVO_MACRO: add(d->name, 21, "constant"); break;
-        case TAVO_TABLE: add(d->name, 21, d->text); break;
-        default: break;
+        case TAVO_ARGUMENT:
+          add(d->name, 6, "argument of " + fn);
+          break;
+        case TAVO_LOCAL:
+          add(d->name, 6, "local of " + fn);
+          break;
+        case TAVO_GLOBAL:
+          add(d->name, 6, "global");
+          break;
+        case TAVO_FUNCTION:
+          add(d->name, 3, signature(*d));
+          break;
+        case TAVO_PLATFORM:
+          add(d->name, 3, signature(*d));
+          break;
+        case TAVO_CONSTANT:
+        case TAVO_MACRO:
+          add(d->name, 21, "constant");
+          break;
+        case TAVO_TABLE:
+          add(d->name, 21, d->text);
+          break;
+        default:
+          break;
       }
     }
   }
@@ -186,9 +214,12 @@ json Server::signatureHelp(const json& params) {
   int depth = 0, active = 0, at = std::min(col - 1, static_cast<int>(l.size())) - 1;
   for (; at >= 0; at--) {
     char c = l[at];
-    if (c == ')') depth++;
-    else if (c == '(' && depth-- == 0) break;
-    else if (c == ',' && depth == 0) active++;
+    if (c == ')')
+      depth++;
+    else if (c == '(' && depth-- == 0)
+      break;
+    else if (c == ',' && depth == 0)
+      active++;
   }
   if (at < 0) return nullptr;
   int end = at;
@@ -200,9 +231,10 @@ json Server::signatureHelp(const json& params) {
     if (!d) continue;
     json params = json::array();
     for (size_t i = 0; i < d->arg_name_count; i++) params.push_back({{"label", d->arg_names[i]}});
-    return {{"signatures", {{{"label", signature(*d)},
-                             {"documentation", {{"kind", "markdown"}, {"value", describe(*c, *d)}}},
-                             {"parameters", params}}}},
+    return {{"signatures",
+             {{{"label", signature(*d)},
+               {"documentation", {{"kind", "markdown"}, {"value", describe(*c, *d)}}},
+               {"parameters", params}}}},
             {"activeSignature", 0},
             {"activeParameter", active}};
   }
@@ -216,8 +248,13 @@ namespace {
 
 bool renamable(const tavo_definition& d) {
   switch (d.kind) {
-    case TAVO_FUNCTION: case TAVO_GLOBAL: case TAVO_LOCAL: case TAVO_ARGUMENT:
-    case TAVO_LABEL: case TAVO_CONSTANT: case TAVO_MACRO:
+    case TAVO_FUNCTION:
+    case TAVO_GLOBAL:
+    case TAVO_LOCAL:
+    case TAVO_ARGUMENT:
+    case TAVO_LABEL:
+    case TAVO_CONSTANT:
+    case TAVO_MACRO:
       return inSource(d);
     default:
       return false;
@@ -227,7 +264,8 @@ bool renamable(const tavo_definition& d) {
 // Another definition that the new name would meet: a label among the
 // labels of its function; anything else among the names visible where it
 // is (and, for a global name, every local and argument it would hide).
-const tavo_definition* collision(const Compiled& c, const tavo_definition& d, const std::string& name) {
+const tavo_definition* collision(const Compiled& c, const tavo_definition& d,
+                                 const std::string& name) {
   for (const tavo_definition* e : c.defs) {
     if (e == &d || e->name != name) continue;
     if ((d.kind == TAVO_LABEL) != (e->kind == TAVO_LABEL)) continue;
@@ -246,7 +284,8 @@ json Server::prepareRename(const json& params) {
   const tavo_use* u = doc.now.useAt(line, col);
   const tavo_definition* d = u ? doc.now.def(u->definition) : nullptr;
   if (!d) return nullptr;
-  if (!renamable(*d)) throw RpcError{REQUEST_FAILED, std::string("'") + d->name + "' is not defined in this file"};
+  if (!renamable(*d))
+    throw RpcError{REQUEST_FAILED, std::string("'") + d->name + "' is not defined in this file"};
   return {{"range", range(doc, u->line, u->col, u->length)}, {"placeholder", d->name}};
 }
 
@@ -258,12 +297,15 @@ json Server::rename(const json& params) {
   const tavo_use* at = doc.now.useAt(line, col);
   const tavo_definition* d = at ? doc.now.def(at->definition) : nullptr;
   if (!d) throw RpcError{REQUEST_FAILED, "no name to rename here"};
-  if (!renamable(*d)) throw RpcError{REQUEST_FAILED, std::string("'") + d->name + "' is not defined in this file"};
+  if (!renamable(*d))
+    throw RpcError{REQUEST_FAILED, std::string("'") + d->name + "' is not defined in this file"};
   if (tavo_error_count(doc.now.result.get()))
-    throw RpcError{REQUEST_FAILED, "the program has an error: correct it first, so that every use is known"};
+    throw RpcError{REQUEST_FAILED,
+                   "the program has an error: correct it first, so that every use is known"};
   if (!validName(name)) throw RpcError{REQUEST_FAILED, "'" + name + "' is not a valid name"};
   if (const tavo_definition* e = collision(doc.now, *d, name))
-    throw RpcError{REQUEST_FAILED, "'" + name + "' is already defined on line " + std::to_string(e->line)};
+    throw RpcError{REQUEST_FAILED,
+                   "'" + name + "' is already defined on line " + std::to_string(e->line)};
   json edits = json::array();
   for (const tavo_use* u : doc.now.uses)
     if (u->definition == at->definition)
@@ -274,10 +316,14 @@ json Server::rename(const json& params) {
       if (m->kind != TAVO_MACRO || !inSource(*m)) continue;
       std::string_view l = doc.text.line(m->line - 1);
       size_t from = l.find('$', static_cast<size_t>(m->col));
-      for (size_t i = from; from != std::string_view::npos && (i = l.find(d->name, i)) != std::string_view::npos; i++) {
+      for (size_t i = from;
+           from != std::string_view::npos && (i = l.find(d->name, i)) != std::string_view::npos;
+           i++) {
         size_t end = i + std::strlen(d->name);
         if ((i > 0 && isWord(l[i - 1])) || (end < l.size() && isWord(l[end]))) continue;
-        edits.push_back({{"range", range(doc, m->line, static_cast<int>(i) + 1, static_cast<int>(end - i))}, {"newText", name}});
+        edits.push_back(
+            {{"range", range(doc, m->line, static_cast<int>(i) + 1, static_cast<int>(end - i))},
+             {"newText", name}});
       }
     }
   return {{"changes", {{uri, edits}}}};

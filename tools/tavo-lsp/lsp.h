@@ -7,12 +7,11 @@
 #include <istream>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "entry/tavoapi.h"
 
@@ -37,11 +36,11 @@ class Text {
   explicit Text(std::string bytes = "");
   const std::string& bytes() const { return bytes_; }
   int lines() const { return static_cast<int>(starts_.size()); }
-  std::string_view line(int i) const;   // without its line end; "" past the end
+  std::string_view line(int i) const;  // without its line end; "" past the end
   // Columns: bytes of the line (utf8) or UTF-16 code units (utf16).
   int toByte(int line, int col, bool utf16) const;
   int fromByte(int line, int byte, bool utf16) const;
-  size_t offset(int line, int byte) const;   // in the whole text
+  size_t offset(int line, int byte) const;  // in the whole text
 
  private:
   std::string bytes_;
@@ -55,15 +54,17 @@ class Text {
 struct Compiled {
   std::shared_ptr<tavo_result> result;
   std::vector<const tavo_definition*> defs;
-  std::vector<const tavo_use*> uses;        // of the document alone, in order
+  std::vector<const tavo_use*> uses;  // of the document alone, in order
   std::vector<const tavo_diagnostic*> diagnostics;
-  const tavo_use* useAt(int line, int col) const;   // 1-based line, byte column
-  const tavo_definition* def(int i) const { return i >= 0 && i < static_cast<int>(defs.size()) ? defs[i] : nullptr; }
+  const tavo_use* useAt(int line, int col) const;  // 1-based line, byte column
+  const tavo_definition* def(int i) const {
+    return i >= 0 && i < static_cast<int>(defs.size()) ? defs[i] : nullptr;
+  }
   int indexOf(const tavo_definition* d) const;
 };
 
 // The folder of a file: URI, and the function files beside it.
-std::string folderOf(const std::string& uri);   // "" when not a file: URI
+std::string folderOf(const std::string& uri);  // "" when not a file: URI
 std::string uriOf(const std::string& path);
 Compiled compile(const std::string& source, const std::string& folder);
 
@@ -73,8 +74,8 @@ Compiled compile(const std::string& source, const std::string& folder);
 struct Document {
   Text text;
   int version = 0;
-  Compiled now;     // the last compilation
-  Compiled good;    // the last one without an error, for completion
+  Compiled now;   // the last compilation
+  Compiled good;  // the last one without an error, for completion
 };
 
 class Server {
@@ -131,7 +132,7 @@ constexpr int PARSE_ERROR = -32700, INVALID_REQUEST = -32600, METHOD_NOT_FOUND =
 const char* reservedMeaning(std::string_view word);
 const std::vector<std::string>& reservedWords();
 bool validName(std::string_view name);
-std::string describe(const Compiled& c, const tavo_definition& d);   // Markdown for hover
-std::string signature(const tavo_definition& d);                     // name(a, b)
+std::string describe(const Compiled& c, const tavo_definition& d);  // Markdown for hover
+std::string signature(const tavo_definition& d);                    // name(a, b)
 
 }  // namespace tavolsp

@@ -10,8 +10,8 @@ namespace {
 
 // Severity of each kind of diagnostic: one line per kind.
 const std::map<int, int> kSeverity = {
-    {TAVO_ERROR, 1},     // Error
-    {TAVO_WARNING, 2},   // Warning
+    {TAVO_ERROR, 1},    // Error
+    {TAVO_WARNING, 2},  // Warning
 };
 
 json errorAnswer(const json& id, int code, const std::string& message) {
@@ -24,8 +24,10 @@ json errorAnswer(const json& id, int code, const std::string& message) {
 // invalid parameter, never an overflow.
 int intField(const json& j, const char* key) {
   const json& v = j.at(key);
-  if (!v.is_number_integer()) throw RpcError{INVALID_PARAMS, std::string(key) + " must be an integer"};
-  if (v.is_number_unsigned()) return static_cast<int>(std::min<uint64_t>(v.get<uint64_t>(), INT_MAX));
+  if (!v.is_number_integer())
+    throw RpcError{INVALID_PARAMS, std::string(key) + " must be an integer"};
+  if (v.is_number_unsigned())
+    return static_cast<int>(std::min<uint64_t>(v.get<uint64_t>(), INT_MAX));
   int64_t n = v.get<int64_t>();
   return static_cast<int>(std::clamp<int64_t>(n, 0, INT_MAX));
 }
@@ -36,8 +38,9 @@ bool Server::receive(const std::string& body) {
     send_(errorAnswer(nullptr, PARSE_ERROR, "the message is not JSON"));
     return true;
   }
-  if (msg.is_object() && !msg.contains("method") && (msg.contains("result") || msg.contains("error")))
-    return true;   // an answer to a request of ours: none is awaited
+  if (msg.is_object() && !msg.contains("method") &&
+      (msg.contains("result") || msg.contains("error")))
+    return true;  // an answer to a request of ours: none is awaited
   bool request = msg.is_object() && msg.contains("id");
   json id = request ? msg["id"] : json(nullptr);
   if (!msg.is_object() || !msg.contains("method") || !msg["method"].is_string() ||
@@ -50,9 +53,11 @@ bool Server::receive(const std::string& body) {
   if (method == "exit") return false;
   json params = msg.contains("params") ? msg["params"] : json::object();
   try {
-    if (!initialized_ && method != "initialize") throw RpcError{SERVER_NOT_INITIALIZED, "not initialized"};
+    if (!initialized_ && method != "initialize")
+      throw RpcError{SERVER_NOT_INITIALIZED, "not initialized"};
     if (shutdown_) throw RpcError{INVALID_REQUEST, "the server is shutting down"};
-    if (!params.is_object() && !params.is_array()) throw RpcError{INVALID_PARAMS, "params must be structured"};
+    if (!params.is_object() && !params.is_array())
+      throw RpcError{INVALID_PARAMS, "params must be structured"};
     json result = dispatch(method, params);
     if (request) send_({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
   } catch (const RpcError& e) {
@@ -75,7 +80,8 @@ json Server::dispatch(const std::string& m, const json& p) {
   if (m == "textDocument/didOpen") return open(p), nullptr;
   if (m == "textDocument/didChange") return change(p), nullptr;
   if (m == "textDocument/didClose") return close(p), nullptr;
-  if (m == "textDocument/didSave" || m == "workspace/didChangeWatchedFiles") return recompileAll(), nullptr;
+  if (m == "textDocument/didSave" || m == "workspace/didChangeWatchedFiles")
+    return recompileAll(), nullptr;
   if (m == "textDocument/documentSymbol") return symbols(p);
   if (m == "textDocument/hover") return hover(p);
   if (m == "textDocument/definition") return definition(p);
@@ -91,8 +97,10 @@ json Server::initialize(const json& params) {
   if (initialized_) throw RpcError{INVALID_REQUEST, "already initialized"};
   initialized_ = true;
   // Columns in bytes when the client takes them, else in UTF-16 units.
-  json encodings = params.is_object() ? params.value("/capabilities/general/positionEncodings"_json_pointer, json::array())
-                                      : json::array();
+  json encodings =
+      params.is_object()
+          ? params.value("/capabilities/general/positionEncodings"_json_pointer, json::array())
+          : json::array();
   utf16_ = true;
   for (const json& e : encodings)
     if (e == "utf-8") utf16_ = false;
@@ -199,13 +207,14 @@ static std::pair<int, int> reportSpan(std::string_view text, int line, int col) 
   int end = at;
   while (end < static_cast<int>(text.size()) && word(text[end])) end++;
   if (end == at) end = at + 1;
-  if (at >= static_cast<int>(text.size())) at = std::max(static_cast<int>(text.size()) - 1, 0), end = at + 1;
+  if (at >= static_cast<int>(text.size()))
+    at = std::max(static_cast<int>(text.size()) - 1, 0), end = at + 1;
   return {at, end};
 }
 
 void Server::publish(const std::string& uri, const Document& doc) {
   json list = json::array();
-  bool stopped = false;   // the compiler stops at its first error: later ones follow from it
+  bool stopped = false;  // the compiler stops at its first error: later ones follow from it
   for (const tavo_diagnostic* d : doc.now.diagnostics) {
     if (stopped && d->kind == TAVO_ERROR) continue;
     stopped |= d->kind == TAVO_ERROR;
@@ -213,17 +222,21 @@ void Server::publish(const std::string& uri, const Document& doc) {
     int line = here ? d->line - 1 : 0;
     std::string message = d->message;
     if (!here && *d->file && std::string_view(d->file) != "o.src")
-      message = std::string(d->file) + ":" + std::to_string(d->line) + ":" + std::to_string(d->col) + ": " + message;
-    auto [from, to] = here ? reportSpan(doc.text.line(line), d->line, d->col) : std::pair<int, int>{0, 0};
+      message = std::string(d->file) + ":" + std::to_string(d->line) + ":" +
+                std::to_string(d->col) + ": " + message;
+    auto [from, to] =
+        here ? reportSpan(doc.text.line(line), d->line, d->col) : std::pair<int, int>{0, 0};
     auto severity = kSeverity.find(d->kind);
-    list.push_back({{"range",
-                     {{"start", {{"line", line}, {"character", doc.text.fromByte(line, from, utf16_)}}},
-                      {"end", {{"line", line}, {"character", doc.text.fromByte(line, to, utf16_)}}}}},
-                    {"severity", severity == kSeverity.end() ? 3 : severity->second},
-                    {"source", "tavo"},
-                    {"message", message}});
+    list.push_back(
+        {{"range",
+          {{"start", {{"line", line}, {"character", doc.text.fromByte(line, from, utf16_)}}},
+           {"end", {{"line", line}, {"character", doc.text.fromByte(line, to, utf16_)}}}}},
+         {"severity", severity == kSeverity.end() ? 3 : severity->second},
+         {"source", "tavo"},
+         {"message", message}});
   }
-  notify("textDocument/publishDiagnostics", {{"uri", uri}, {"version", doc.version}, {"diagnostics", list}});
+  notify("textDocument/publishDiagnostics",
+         {{"uri", uri}, {"version", doc.version}, {"diagnostics", list}});
 }
 
 }  // namespace tavolsp

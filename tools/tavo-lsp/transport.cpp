@@ -33,8 +33,9 @@ ReadStatus readMessage(std::istream& in, std::string& body) {
   bool any = false;
   while (headerLine(in, line)) {
     if (line.empty()) {
-      if (!any) continue;   // blank lines between messages
-      if (length < 0 || static_cast<unsigned long long>(length) > MAXBODY) return ReadStatus::BAD_FRAME;
+      if (!any) continue;  // blank lines between messages
+      if (length < 0 || static_cast<unsigned long long>(length) > MAXBODY)
+        return ReadStatus::BAD_FRAME;
       body.assign(static_cast<size_t>(length), '\0');
       if (!in.read(body.data(), length)) return ReadStatus::END;
       return ReadStatus::MESSAGE;

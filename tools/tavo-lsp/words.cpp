@@ -44,7 +44,8 @@ const Reserved kReserved[] = {
     {"END", "ends a `#CONST` or `#DATA` block"},
     {"STACK", "`#STACK n`: the stack size of `main`"},
     {"goto", "`goto LABEL;` jumps to a label of the same function"},
-    {"gosub", "`gosub LABEL` runs the code at a label up to `endsub`; `gosub (i), (L1, ...)` picks one"},
+    {"gosub",
+     "`gosub LABEL` runs the code at a label up to `endsub`; `gosub (i), (L1, ...)` picks one"},
     {"endsub", "returns from a `gosub`"},
     {"lookup8", "`lookup8(value, a, b, ...)`: the index of value among byte-sized items"},
     {"lookup16", "`lookup16(value, a, b, ...)`: the index of value among word-sized items"},
@@ -52,7 +53,8 @@ const Reserved kReserved[] = {
 
 std::string number(int v) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%d (0x%X)", v, static_cast<unsigned>(v) & (v >= 0 && v <= 0xFFFF ? 0xFFFFu : 0xFFFFFFFFu));
+  std::snprintf(buf, sizeof buf, "%d (0x%X)", v,
+                static_cast<unsigned>(v) & (v >= 0 && v <= 0xFFFF ? 0xFFFFu : 0xFFFFFFFFu));
   return buf;
 }
 
@@ -95,22 +97,29 @@ std::string signature(const tavo_definition& d) {
 
 std::string describe(const Compiled& c, const tavo_definition& d) {
   std::string name = d.name;
-  auto owner = [&] { const tavo_definition* f = c.def(d.scope); return f ? std::string(f->name) : "?"; };
+  auto owner = [&] {
+    const tavo_definition* f = c.def(d.scope);
+    return f ? std::string(f->name) : "?";
+  };
   auto returns = [&] { return d.returns ? "returns a value" : "returns no value"; };
   switch (d.kind) {
     case TAVO_FUNCTION:
       return code("func " + signature(d)) + "function at address " + number(d.value) + ", " +
              std::to_string(d.args) + " argument" + (d.args == 1 ? "" : "s") + ", " + returns();
     case TAVO_ARGUMENT:
-      return code("var " + name) + "argument " + std::to_string(d.value + 1) + " of `" + owner() + "`";
+      return code("var " + name) + "argument " + std::to_string(d.value + 1) + " of `" + owner() +
+             "`";
     case TAVO_LOCAL:
-      return code("var " + name) + "local variable of `" + owner() + "`, slot " + std::to_string(d.value);
+      return code("var " + name) + "local variable of `" + owner() + "`, slot " +
+             std::to_string(d.value);
     case TAVO_GLOBAL:
       return code("var " + name) + "global variable at address " + number(d.value) +
              (d.size ? ", array of " + std::to_string(d.size) + " cells" : "");
     case TAVO_CONSTANT:
-      if (d.token_kind == 0x2001) return code("#constant " + name + " " + d.text) + "constant " + number(d.value);
-      if (d.token_kind == 0x2002) return code("#constant " + name + " \"" + d.text + "\"") + "string constant";
+      if (d.token_kind == 0x2001)
+        return code("#constant " + name + " " + d.text) + "constant " + number(d.value);
+      if (d.token_kind == 0x2002)
+        return code("#constant " + name + " \"" + d.text + "\"") + "string constant";
       return code("#constant " + name + " " + d.text) + "another name for `" + d.text + "`";
     case TAVO_MACRO:
       return code("#constant " + name + " $" + d.text) + "macro";
@@ -119,10 +128,12 @@ std::string describe(const Compiled& c, const tavo_definition& d) {
     case TAVO_LABEL:
       return code(name + ":") + "label of `" + owner() + "` at address " + number(d.value);
     case TAVO_PLATFORM: {
-      std::string where = *d.file ? std::string("declared in ") + d.file + " line " + std::to_string(d.line)
-                                  : "built in";
+      std::string where =
+          *d.file ? std::string("declared in ") + d.file + " line " + std::to_string(d.line)
+                  : "built in";
       return code(signature(d)) + "platform function number " + std::to_string(d.value) + ", " +
-             std::to_string(d.args) + " argument" + (d.args == 1 ? "" : "s") + ", " + returns() + "; " + where;
+             std::to_string(d.args) + " argument" + (d.args == 1 ? "" : "s") + ", " + returns() +
+             "; " + where;
     }
   }
   return "";
