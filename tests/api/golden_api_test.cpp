@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,7 +65,9 @@ Files compileInMemory(const Files& inputs) {
   return out;
 }
 
-// What tavoc leaves in a copy of the case's inputs: the files it added.
+// What tavoc leaves in a copy of the case's inputs: the files it wrote. An
+// input may have an output's name (a stale o.map); the inputs are dated in
+// the past, so one that tavoc wrote over is told apart by its new date.
 Files compileInDirectory(const fs::path& caseDir, const Files& inputs) {
   fs::path work = fs::temp_directory_path() / ("tavo_api_" + std::to_string(getpid()));
   fs::remove_all(work);
@@ -72,11 +75,16 @@ Files compileInDirectory(const fs::path& caseDir, const Files& inputs) {
   for (auto& e : fs::directory_iterator(caseDir))
     if (e.path().filename() != "expected")
       fs::copy(e.path(), work / e.path().filename(), fs::copy_options::recursive);
+  const auto past = fs::last_write_time(work) - std::chrono::hours(24);
+  for (auto& [name, data] : inputs) fs::last_write_time(work / name, past);
   std::string cmd = std::string("cd '") + work.string() + "' && '" + TAVOC + "' . >/dev/null 2>&1";
   int rc = std::system(cmd.c_str());
   (void)rc;
   Files out = filesIn(work);
-  for (auto& [name, data] : inputs) out.erase(name);
+  for (auto& [name, data] : inputs) {
+    std::error_code ec;
+    if (fs::last_write_time(work / name, ec) == past) out.erase(name);
+  }
   fs::remove_all(work);
   return out;
 }
