@@ -30,7 +30,9 @@ struct tavo_result {
 
 // A diagnostic's kind is given as the compiler numbers it.
 static_assert(int{TAVO_ERROR} == int{tavo::DIAG_ERROR} &&
-              int{TAVO_WARNING} == int{tavo::DIAG_WARNING});
+              int{TAVO_WARNING} == int{tavo::DIAG_WARNING} &&
+              int{TAVO_LINT} == int{tavo::DIAG_LINT} &&
+              int{TAVO_LINT_NOTE} == int{tavo::DIAG_LINT_NOTE});
 
 namespace {
 
@@ -71,7 +73,7 @@ void view(tavo_result& r) {
   for (auto& [name, data] : r.files) r.outputs.push_back({name.c_str(), data.data(), data.size()});
   for (auto& d : r.diagnostics)
     r.cdiagnostics.push_back({static_cast<int>(d.kind), d.message.c_str(), d.file.c_str(), d.line,
-                              d.col, d.pass, d.note.c_str()});
+                              d.col, d.pass, d.note.c_str(), d.name.c_str()});
   for (auto& d : r.defs) {
     auto& names = r.argNames.emplace_back();
     for (auto& a : d.argNames) names.push_back(a.c_str());

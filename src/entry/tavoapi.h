@@ -39,7 +39,10 @@ typedef struct tavo_input {
   int dev_tvo; /* whether "dev.tvo" exists: listing and HEX file */
 } tavo_input;
 
-enum tavo_diagnostic_kind { TAVO_ERROR = 0, TAVO_WARNING = 1 };
+/* An error line of "o.err", a line there that counts no error, a warning
+ * about what compiles but is likely a mistake (no line of "o.err"), and one
+ * that only tells (a library has no main). */
+enum tavo_diagnostic_kind { TAVO_ERROR = 0, TAVO_WARNING = 1, TAVO_LINT = 2, TAVO_LINT_NOTE = 3 };
 
 typedef struct tavo_diagnostic {
   int kind;            /* tavo_diagnostic_kind */
@@ -48,6 +51,7 @@ typedef struct tavo_diagnostic {
   int line, col;       /* 0 when the report names none */
   int pass;            /* 1 or 2; 0 before the passes */
   const char* note;    /* what a number in the message means, or "" */
+  const char* name;    /* a lint's name ("unused-local"), or "" */
 } tavo_diagnostic;
 
 enum tavo_name_kind {

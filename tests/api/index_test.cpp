@@ -2,6 +2,7 @@
 // name, checked by hand against the program text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -219,6 +220,28 @@ TEST(NameIndex, OddInputs) {
   EXPECT_EQ(std::string(err->data, err->size),
             "File './Include/../../o.src' not found in line 1, column 8 (pass1)\n");
   tavo_free(r);
+}
+
+}  // namespace
+
+namespace {
+
+// Diagnostics: a lint is no line of "o.err" but a record of its own kind,
+// with its name and the position of its word; the library note is a kind
+// of its own too.
+TEST(ApiDiagnostics, LintsBesideTheErrFile) {
+  Compiled c("func f(var a)\n  var t;\n  t := 70000;\nendfunc\n");
+  std::vector<std::tuple<int, std::string, int, int>> got;
+  for (size_t i = 0; i < tavo_diagnostic_count(c.r); i++) {
+    const tavo_diagnostic* d = tavo_diagnostic_at(c.r, i);
+    got.emplace_back(d->kind, d->name, d->line, d->col);
+  }
+  std::sort(got.begin(), got.end());
+  using T = std::tuple<int, std::string, int, int>;
+  EXPECT_EQ(got, (std::vector<T>{T{TAVO_LINT, "overflow", 3, 8}, T{TAVO_LINT, "unused-argument", 1, 12},
+                                 T{TAVO_LINT_NOTE, "library", 0, 0}}));
+  EXPECT_EQ(tavo_error_count(c.r), 0);
+  EXPECT_EQ(std::string(tavo_output_named(c.r, "o.err")->data, tavo_output_named(c.r, "o.err")->size), "");
 }
 
 }  // namespace

@@ -217,6 +217,33 @@ TEST(LspDiagnostics, FunctionFilesReadAgainWhenTheyChange) {
   EXPECT_EQ(d[0]["range"]["start"]["line"], 11);  // clear( is known no more
 }
 
+// Warnings about what compiles but is likely a mistake: a warning on the
+// word, named by its code; that a program without main is a library only
+// informs.
+TEST(LspDiagnostics, LintsAsWarningsAndNotes) {
+  Session s;
+  s.start();
+  s.notify("textDocument/didOpen",
+           openParams("file:///d/o.src", "var tmp;\nfunc main()\n  var unused;\nendfunc\n"));
+  json d = s.diagnostics("file:///d/o.src");
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0]["severity"], 2);
+  EXPECT_EQ(d[0]["code"], "unused-local");
+  EXPECT_EQ(d[0]["range"],
+            json::parse(R"({"start":{"line":2,"character":6},"end":{"line":2,"character":12}})"));
+  // On the first line, whose columns the reader counts from 2.
+  s.notify("textDocument/didOpen",
+           openParams("file:///d/a.tavo", "func f(var*ab)\nendfunc\n"));
+  d = s.diagnostics("file:///d/a.tavo");
+  ASSERT_EQ(d.size(), 2u);
+  json byCode;
+  for (const json& x : d) byCode[x["code"].get<std::string>()] = x;
+  EXPECT_EQ(byCode["unused-argument"]["severity"], 2);
+  EXPECT_EQ(byCode["unused-argument"]["range"],
+            json::parse(R"({"start":{"line":0,"character":11},"end":{"line":0,"character":13}})"));
+  EXPECT_EQ(byCode["library"]["severity"], 3);
+}
+
 TEST(LspDiagnostics, ManyMegabytes) {
   std::string text = "var x;\n";
   std::string comment = "// " + std::string(200, 'c') + "\n";

@@ -10,8 +10,10 @@ namespace {
 
 // Severity of each kind of diagnostic: one line per kind.
 const std::map<int, int> kSeverity = {
-    {TAVO_ERROR, 1},    // Error
-    {TAVO_WARNING, 2},  // Warning
+    {TAVO_ERROR, 1},      // Error
+    {TAVO_WARNING, 2},    // Warning
+    {TAVO_LINT, 2},       // Warning
+    {TAVO_LINT_NOTE, 3},  // Information
 };
 
 json errorAnswer(const json& id, int code, const std::string& message) {
@@ -224,16 +226,22 @@ void Server::publish(const std::string& uri, const Document& doc) {
     if (!here && *d->file && std::string_view(d->file) != "o.src")
       message = std::string(d->file) + ":" + std::to_string(d->line) + ":" +
                 std::to_string(d->col) + ": " + message;
+    // A lint names the first character of its word, counted from 1 on
+    // every line; reportSpan takes the reader's count.
+    bool lint = d->kind == TAVO_LINT || d->kind == TAVO_LINT_NOTE;
+    int col = lint && d->line == 1 ? d->col + 1 : d->col;
     auto [from, to] =
-        here ? reportSpan(doc.text.line(line), d->line, d->col) : std::pair<int, int>{0, 0};
+        here ? reportSpan(doc.text.line(line), d->line, col) : std::pair<int, int>{0, 0};
     auto severity = kSeverity.find(d->kind);
-    list.push_back(
+    json item =
         {{"range",
           {{"start", {{"line", line}, {"character", doc.text.fromByte(line, from, utf16_)}}},
            {"end", {{"line", line}, {"character", doc.text.fromByte(line, to, utf16_)}}}}},
          {"severity", severity == kSeverity.end() ? 3 : severity->second},
          {"source", "tavo"},
-         {"message", message}});
+         {"message", message}};
+    if (*d->name) item["code"] = d->name;
+    list.push_back(item);
   }
   notify("textDocument/publishDiagnostics",
          {{"uri", uri}, {"version", doc.version}, {"diagnostics", list}});
