@@ -7,7 +7,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail=0
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
-for f in bin/tavoc bin/tavohost share/man/man1/tavoc.1; do
+for f in bin/tavoc bin/tavohost bin/tavo-lsp share/man/man1/tavoc.1; do
   [ -e "$prefix/$f" ] || { echo "FAIL: $f not installed"; fail=1; }
 done
 ls "$prefix"/lib*/libtavo.so >/dev/null 2>&1 || { echo "FAIL: libtavo.so not installed"; fail=1; }
