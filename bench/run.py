@@ -2,7 +2,7 @@
 """Times tavoc on the generated shapes beside two floors of the same run.
 
     run.py [TAVOC] [--runs N] [--work DIR] [--shapes S ...] [--big-size BYTES]
-           [--clock wall|cpu] [--check] [--against OTHER_TAVOC]
+           [--clock wall|cpu] [--check] [--against OTHER_TAVOC] [--flags "-w ..."]
 
 For every shape (gen.py) it writes the program, compiles it once to make
 sure it compiles without an error, then times, interleaved, N runs each of
@@ -20,6 +20,9 @@ and reports the medians in milliseconds with
 --against times a second build in the same runs, interleaved with the
 first, and adds its median and the ratio of the two (this build's time
 above the process floor against the other's).
+
+--flags passes options to this build's tavoc only (not to OTHER_TAVOC):
+"-w" leaves out the warnings, which an older build does not have.
 
 --clock cpu takes the user + system time of each process instead of the
 wall clock, which is steadier on a busy machine. --check exits with 1 when
@@ -80,6 +83,7 @@ def main():
     ap.add_argument("--clock", choices=["wall", "cpu"], default="wall")
     ap.add_argument("--check", action="store_true")
     ap.add_argument("--against", help="another tavoc, timed in the same runs")
+    ap.add_argument("--flags", default="", help="options for this build's tavoc")
     a = ap.parse_args()
     tavoc = os.path.abspath(a.tavoc)
     other = os.path.abspath(a.against) if a.against else None
@@ -91,7 +95,7 @@ def main():
     for s in a.shapes:
         d = os.path.join(a.work, s)
         write_shape(s, d, a.big_size)
-        subprocess.run([tavoc, "."], cwd=d, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([tavoc, *a.flags.split(), "."], cwd=d, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with open(os.path.join(d, "o.err"), "rb") as fp:
             err = fp.read()
         if err:
@@ -103,7 +107,7 @@ def main():
     for _ in range(a.runs):
         for s, d in dirs.items():
             src = os.path.join(d, "o.src")
-            commands = {"true": [true], "cat": [cat, src, src], "tavoc": [tavoc, d]}
+            commands = {"true": [true], "cat": [cat, src, src], "tavoc": [tavoc, *a.flags.split(), d]}
             if other:
                 commands["other"] = [other, d]
             for k, argv in commands.items():
