@@ -2,7 +2,7 @@
 """Times tavoc on the generated shapes beside two floors of the same run.
 
     run.py [TAVOC] [--runs N] [--work DIR] [--shapes S ...] [--big-size BYTES]
-           [--clock wall|cpu] [--check] [--against OTHER_TAVOC] [--flags "-w ..."]
+           [--clock wall|cpu] [--check] [--against OTHER_TAVOC] [--flags="-w ..."]
 
 For every shape (gen.py) it writes the program, compiles it once to make
 sure it compiles without an error, then times, interleaved, N runs each of
