@@ -17,7 +17,7 @@ run build
 run build-asan -DTAVO_SANITIZE=ON -DTAVO_WINDOWS=OFF   # the Windows files are tested once, above
 
 # The fuzz target, built with clang for libFuzzer: a short fixed run from the
-# seeds (fuzz/run.sh; README.md tells how to run it for longer).
+# seeds (fuzz/run.sh; docs/contributing.md tells how to run it for longer).
 cmake -S . -B build-fuzzer -DCMAKE_CXX_COMPILER=clang++ -DTAVO_FUZZ=ON -DTAVO_TESTS=OFF
 cmake --build build-fuzzer -j "$jobs" --target tavo_fuzz tavo_api_fuzz tavorun_fuzz
 ctest --test-dir build-fuzzer --output-on-failure
