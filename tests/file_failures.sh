@@ -2,14 +2,8 @@
 # A compilation whose files cannot all be written or read is never taken
 # for a success: tavoc names the file and the reason and exits with 3, the
 # file that was cut short is gone, and o.err says which file failed.
-set -u
-tavoc=$1
-top=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/testlib.sh"
 cd "$work" || exit 1
-fail=0
-say() { echo "FAIL: $*"; fail=1; }
 
 # A program that fills every table and the image: its log, listing and HEX
 # file run to hundreds of kilobytes, so a size limit cuts it in the first
@@ -77,5 +71,4 @@ else
   read_fails o.fun
 fi
 
-[ $fail -eq 0 ] && echo "ok: file_failures"
-exit $fail
+finish file_failures

@@ -1,14 +1,6 @@
 #!/usr/bin/env bash
 # tavoc as a program: options, exit status, and the files a run leaves.
-set -u
-tavoc=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if ! "$@"; then echo "FAIL: $what"; fail=1; fi
-}
+source "$(dirname "$0")/testlib.sh"
 
 "$tavoc" --help >"$work/help" 2>&1;          check "--help exits 0" test $? -eq 0
 check "--help shows usage" grep -q "Usage: tavoc" "$work/help"
@@ -78,5 +70,4 @@ mkdir -p "$work/devdir/dev.tvo"
 "$tavoc" "$work/devdir" >/dev/null 2>&1
 check "dev.tvo as a directory: no o.hex" test ! -e "$work/devdir/o.hex"
 
-[ $fail -eq 0 ] && echo "ok: tavoc_cli"
-exit $fail
+finish tavoc_cli

@@ -2,15 +2,7 @@
 # tavoc --list FILE: the listing of any image file on standard output.
 # A few images listed in full, the usage errors, then many random images
 # (fixed seed) that must all list without a crash.
-set -u
-tavoc=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if ! "$@"; then echo "FAIL: $what"; fail=1; fi
-}
+source "$(dirname "$0")/testlib.sh"
 same() {  # same DESCRIPTION EXPECTED_FILE ACTUAL_FILE
   if ! cmp -s "$2" "$3"; then
     echo "FAIL: $1"; diff -u "$2" "$3" | cat -A | head -40; fail=1
@@ -77,5 +69,4 @@ for img in "$work"/r*.bin; do
   check "$(basename "$img") ($(wc -c <"$img") bytes) lists cleanly" test $status -eq 0 -a ! -s "$work/r.err"
 done
 
-[ $fail -eq 0 ] && echo "ok: tavoc_list"
-exit $fail
+finish tavoc_list

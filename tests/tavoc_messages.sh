@@ -3,13 +3,9 @@
 # and the caret, the notes on what followed from an error and on the files
 # left behind, warnings, colour, and the original lines of o.err. Every
 # expectation is written out in full.
-set -u
-tavoc=$1
+source "$(dirname "$0")/testlib.sh"
 golden=$(cd "$(dirname "$0")/golden" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-fail=0
 
 # expect NAME STATUS DIR [OPTIONS...] <<< EXPECTED_STDERR
 expect() {
@@ -168,5 +164,4 @@ if command -v script >/dev/null; then   # a terminal, with and without NO_COLOR
   ! grep -q "$esc" tty.out || { echo "FAIL: colour despite NO_COLOR"; fail=1; }
 fi
 
-[ $fail -eq 0 ] && echo "ok: tavoc_messages"
-exit $fail
+finish tavoc_messages

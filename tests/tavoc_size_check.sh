@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # tavoc --size on a small program worked out by hand and on a program at
 # every table's limit; tavoc --check leaves a directory as it was.
-set -u
-tavoc=$1
-top=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/testlib.sh"
 cd "$work" || exit 1
-fail=0
 
 # Header 0-6, tables t, w, d at 7-14, main from 15 to the RETURN at 106;
 # globals x and i; constants t, w, d, OFF; the 33 reserved words and nine
@@ -67,5 +62,4 @@ rm -rf chk && mkdir chk && printf 'func main()\nendfunc\n' >chk/o.src
 "$tavoc" --check chk >/dev/null 2>&1 || { echo "FAIL: --check of a good program"; fail=1; }
 [ "$(ls chk)" = "o.src" ] || { echo "FAIL: --check left files"; ls chk; fail=1; }
 
-[ $fail -eq 0 ] && echo "ok: tavoc_size_check"
-exit $fail
+finish tavoc_size_check

@@ -1,15 +1,7 @@
 #!/usr/bin/env bash
 # tavoc's warnings: their form on standard error and in JSON, the -W
 # options, -Werror's exit status, and files that stay what they are.
-set -u
-tavoc=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if ! "$@"; then echo "FAIL: $what"; fail=1; fi
-}
+source "$(dirname "$0")/testlib.sh"
 run() {  # run OPTION...: compiles $work/p, leaves its stderr in $work/err
   (cd "$work/p" && "$tavoc" "$@" >"$work/out" 2>"$work/err")
 }
@@ -75,5 +67,4 @@ for name in overflow void-value missing-return library main unused-local unused-
 done
 check "--help gives examples" test "$(grep -c '  e\.g\. ' "$work/help")" = 11
 
-[ $fail -eq 0 ] && echo "ok: tavoc_warnings"
-exit $fail
+finish tavoc_warnings
